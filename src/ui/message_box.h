@@ -1,0 +1,26 @@
+// The framework's message box: a small modal dialog built from the standard controls, so that every
+// backend shows it and tests answer it through the same input path as any dialog.
+#pragma once
+
+#include <string>
+
+#include "ui/controls.h"
+#include "ui/forms.h"
+
+namespace ui {
+
+class TMessageForm : public TForm {
+ public:
+  TMessageForm(TComponent* owner, const std::string& text, const std::string& caption, unsigned flags);
+
+  TLabel* Message = nullptr;
+  TImage* Icon = nullptr;  // null without an icon
+  TButton* OkButton = nullptr;
+  TButton* CancelButton = nullptr;  // null for a box with OK only
+  StockIcon IconKind = StockIcon::None;
+};
+
+// The lines of a text broken at CR LF, CR or LF.
+std::vector<std::string> SplitLines(const std::string& text);
+
+}  // namespace ui
