@@ -50,3 +50,9 @@ struct FindData {
 bool ListDirectory(const std::string& path, std::vector<FindData>& entries);
 
 }  // namespace win
+
+namespace win {
+// True when the file exists and this process may open it for reading (as CreateFileA with
+// GENERIC_READ would succeed).
+bool FileReadable(const std::string& path);
+}  // namespace win
