@@ -10,7 +10,7 @@ namespace win {
 bool FileReadable(const std::string& path) {
   std::string host;
   if (!MapToHost(path, host)) return false;
-  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
     return false;
