@@ -28,6 +28,13 @@ InstallerHarness::InstallerHarness() {
   source = root.drive_c() + "/Temp/Setup";
   for (const auto& [name, content] : ProductFiles()) TempRoot::WriteFile(source + "/" + name, content);
   win::SetCurrentDirectoryA("C:\\Temp\\Setup");
+  // The sign-up host answers on a loopback address where nothing listens unless a test listens.
+  SetHostsEntry("127.0.0.9", "signup.vantiro.example");
+}
+
+void InstallerHarness::SetHostsEntry(const std::string& address, const std::string& name) {
+  TempRoot::WriteFile(root.drive_c() + "/windows/system32/drivers/etc/hosts",
+                      "# test hosts\r\n127.0.0.1 localhost\r\n" + address + " " + name + "\r\n");
 }
 
 InstallerHarness::~InstallerHarness() { setup::ResetInstallStateForTests(); }

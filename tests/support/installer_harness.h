@@ -36,6 +36,9 @@ class InstallerHarness {
   // Host path of a Windows path on drive C ("C:\Program Files\Vantiro" -> .../drive_c/Program Files/Vantiro).
   std::string Host(const std::string& windows_path) const;
 
+  // Names `name` in the root's hosts file (replacing earlier entries but localhost).
+  void SetHostsEntry(const std::string& address, const std::string& name);
+
   // Script steps.
   void AgreeWhenShown();         // Agree on the licence agreement once it shows
   void AnswerBox();              // record the next message box and press its OK
