@@ -6,6 +6,7 @@ packages=(
   libfltk1.3-dev libx11-dev                   # the windows (FLTK backend), FindWindowA over X11
   libgtest-dev                                # behaviour tests
   xvfb xauth xdotool x11-utils imagemagick    # end-to-end runs: display, clicks, screenshots
+  openbox                                     # a window manager under Xvfb: title bars, close box, Alt+F4
   fonts-liberation                            # metric-compatible fonts for the layouts' fonts
   liblnk-utils                                # lnkinfo reads the shortcuts back
   python3                                     # the loopback sign-up receiver of the demo and tests

@@ -176,9 +176,7 @@ TEST_F(InstallFlow, InstallingIntoTheSourceFolderLosesNothing) {
     EXPECT_EQ(run.Run(), 0);
     EXPECT_TRUE(run.boxes.empty());
     for (const auto& name : kProductNames)
-      EXPECT_EQ(TempRoot::ReadFile(run.source + "/" + name),
-                InstallerHarness::ProductFiles()[&name - &kProductNames[0]].second)
-          << name;
+      EXPECT_EQ(TempRoot::ReadFile(run.source + "/" + name), Content(name)) << name;
     EXPECT_TRUE(TempRoot::Exists(run.root.drive_c() + "/windows/uninst1.exe"));
   }
 }

@@ -1,0 +1,137 @@
+# Shared by the demo (scripts/run-demo.sh) and the end-to-end tests (tests/e2e): a display (Xvfb with
+# a window manager, unless one is given), a demo system root and product folder, a loopback sign-up
+# receiver named in the root's hosts file, the installer started as a person would, and helpers that
+# click and type with xdotool and take screenshots. Source it; call session_start first.
+# Every process started here is remembered by PID and ended by session_stop.
+
+SESSION_PIDS=()
+
+session_log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
+
+# session_start BUILD_DIR WORK_DIR [SIGNUP_ADDRESS]
+session_start() {
+  BUILD=$(cd "$1" && pwd)
+  WORK=$2
+  SIGNUP_ADDRESS=${3:-127.0.0.77}
+  mkdir -p "$WORK"
+  WORK=$(cd "$WORK" && pwd)
+  export WINROOT="$WORK/root"
+  PRODUCT="$WORK/product"
+  SHOTS="$WORK/screenshots"
+  RECEIVED="$WORK/received"
+  mkdir -p "$SHOTS" "$RECEIVED"
+  session_make_root
+  session_make_product
+  if [ -z "${SESSION_USE_DISPLAY:-}" ]; then session_start_display; fi
+  session_start_receiver
+}
+
+session_make_root() {
+  # The installer seeds the rest of the root on first use; the hosts file is ours, so it is made first.
+  mkdir -p "$WINROOT/drive_c/windows/system32/drivers/etc"
+  printf '# demo hosts\r\n127.0.0.1 localhost\r\n%s signup.vantiro.example\r\n' "$SIGNUP_ADDRESS" \
+    > "$WINROOT/drive_c/windows/system32/drivers/etc/hosts"
+}
+
+session_make_product() {
+  mkdir -p "$PRODUCT"
+  cp "$BUILD/vantiro_window" "$PRODUCT/vantro.exe"
+  printf 'Vantiro 1.1 release notes\r\n\r\n- Port and address lists\r\n- First release for this platform\r\n' \
+    > "$PRODUCT/readme.txt"
+  printf '21 ftp\r\n22 ssh\r\n25 smtp\r\n80 http\r\n443 https\r\n' > "$PRODUCT/portslist.txt"
+  printf '127.0.0.1\r\n192.168.0.1\r\n' > "$PRODUCT/iplist.txt"
+  printf 'Vantiro help\r\n\r\nVantiro keeps lists of ports and addresses.\r\n' > "$PRODUCT/vnhelp.doc"
+  printf '#!/bin/sh\necho "Vantiro uninstaller (demo): nothing to do"\n' > "$PRODUCT/uninst1.exe"
+  chmod +x "$PRODUCT/vantro.exe" "$PRODUCT/uninst1.exe"
+}
+
+session_start_display() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -noreset -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+  SESSION_PIDS+=($!)
+  export DISPLAY=":$n"
+  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  if command -v openbox >/dev/null; then
+    openbox >"$WORK/openbox.log" 2>&1 &
+    SESSION_PIDS+=($!)
+    sleep 0.5
+  fi
+  session_log "display $DISPLAY"
+}
+
+session_start_receiver() {
+  python3 "$BUILD/../scripts/demo/signup_receiver.py" "$SIGNUP_ADDRESS" 9000 "$RECEIVED" \
+    >"$WORK/receiver.log" 2>&1 &
+  SESSION_PIDS+=($!)
+  for _ in $(seq 100); do [ -f "$RECEIVED/ready" ] && break; sleep 0.05; done
+}
+
+# Starts build/setup in the product folder, as a person would; SETUP_PID names it.
+session_run_setup() {
+  (cd "$PRODUCT" && exec "$BUILD/setup") >"$WORK/setup.log" 2>&1 &
+  SETUP_PID=$!
+  SESSION_PIDS+=($SETUP_PID)
+}
+
+# Waits until the installer has ended; its exit code is the function's.
+session_wait_setup() {
+  local code=0
+  for _ in $(seq 600); do kill -0 "$SETUP_PID" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$SETUP_PID" 2>/dev/null; then session_log "setup did not end"; return 124; fi
+  wait "$SETUP_PID" || code=$?
+  return $code
+}
+
+# Window id of the top-level window titled exactly $1 (waits up to 10 s).
+window_of() {
+  local id
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  session_log "no window titled '$1'"
+  return 1
+}
+
+# click TITLE X Y: a left click at client coordinates of the window titled TITLE.
+click() {
+  local w
+  w=$(window_of "$1") || return 1
+  xdotool mousemove --window "$w" "$2" "$3" click 1
+  sleep 0.3
+}
+
+# keys TITLE KEY...: key presses into the window titled TITLE.
+keys() {
+  local w
+  w=$(window_of "$1") || return 1
+  shift
+  xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus --sync "$w"
+  xdotool key --delay 80 "$@"
+  sleep 0.3
+}
+
+# type_text TITLE TEXT: typing into the focused control of the window titled TITLE.
+type_text() {
+  local w
+  w=$(window_of "$1") || return 1
+  xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus --sync "$w"
+  xdotool type --delay 40 "$2"
+  sleep 0.3
+}
+
+shot() {
+  import -window root "$SHOTS/$1.png" 2>/dev/null
+  session_log "screenshot $SHOTS/$1.png"
+}
+
+session_stop() {
+  local pid
+  for pid in "${SESSION_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${SESSION_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  SESSION_PIDS=()
+}
