@@ -33,14 +33,27 @@ struct WSADATA {
   std::string szSystemStatus;
 };
 
-// Starts the library for `version` (0x0101 = 1.1). 0 on success, else a WSA error code.
+constexpr std::uint16_t MAKEWORD(unsigned low, unsigned high) {
+  return static_cast<std::uint16_t>((low & 0xFF) | ((high & 0xFF) << 8));
+}
+
+// Starts the library for `version` (MAKEWORD(1, 1) = 1.1, the highest this library offers; a higher
+// request is granted 1.1 and the caller checks wVersion). Starts are counted; every other call fails
+// with WSANOTINITIALISED until one succeeded. 0 on success, else a WSA error code.
 int WSAStartup(std::uint16_t version, WSADATA* data);
+// Undoes one start. SOCKET_ERROR with WSANOTINITIALISED when there is none left.
 int WSACleanup();
+// The calling thread's last socket error (the same slot as GetLastError, as on Windows).
 int WSAGetLastError();
+void WSASetLastError(int error);
+
+// Test hook: the next WSAStartup fails with `error` (a WSA code) and starts nothing. 0 cancels it.
+void FailNextWSAStartupForTests(int error);
 
 // Resolves a host name to one IPv4 address (host byte order in `address`): a dotted address is used
-// directly; otherwise the system root's windows\system32\drivers\etc\hosts is read first (first match,
-// names compared without regard to case), then the system resolver. Blocks. False with
+// directly; otherwise the system root's windows\system32\drivers\etc\hosts is read first (read afresh
+// each call; the first line naming it wins; names compared without regard to case), then the system
+// resolver. Names under ".invalid" never reach the resolver (they cannot exist). Blocks. False with
 // WSAHOST_NOT_FOUND (or WSATRY_AGAIN / WSANO_RECOVERY) when there is no address.
 bool ResolveHostName(const std::string& name, std::uint32_t& address);
 
@@ -56,6 +69,11 @@ int SocketError(SOCKET s);
 
 // Sends bytes once; never raises SIGPIPE. Bytes sent, or SOCKET_ERROR.
 int send(SOCKET s, const char* data, int length, int flags);
+
+enum : int { MSG_OOB = 0x1, MSG_PEEK = 0x2 };
+// Receives up to `length` bytes without waiting. Bytes received, 0 when the peer closed its side, or
+// SOCKET_ERROR (WSAEWOULDBLOCK when nothing is there yet).
+int recv(SOCKET s, char* data, int length, int flags);
 
 int closesocket(SOCKET s);
 
