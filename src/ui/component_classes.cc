@@ -3,7 +3,9 @@
 #include <map>
 
 #include "ui/controls.h"
+#include "ui/file_controls.h"
 #include "ui/layout.h"
+#include "ui/sockets.h"
 #include "ui/timer.h"
 
 namespace ui {
@@ -19,6 +21,9 @@ TComponent* CreateComponentOfClass(const std::string& class_name, TComponent* ow
       {"TImage", [](TComponent* o) { return new TImage(o); }},
       {"TMemo", [](TComponent* o) { return new TMemo(o); }},
       {"TTimer", [](TComponent* o) { return new TTimer(o); }},
+      {"TSockets", [](TComponent* o) { return new TSockets(o); }},
+      {"TDriveComboBox", [](TComponent* o) { return new TDriveComboBox(o); }},
+      {"TDirectoryListBox", [](TComponent* o) { return new TDirectoryListBox(o); }},
   };
   auto it = kClasses.find(class_name);
   return it == kClasses.end() ? nullptr : it->second(owner);
