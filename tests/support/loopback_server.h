@@ -55,8 +55,6 @@ class LoopbackServer {
     peer_ = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
     return peer_ >= 0;
   }
-  // True when a connection waits to be accepted.
-  bool ConnectionWaiting() const { return Readable(fd_, 0); }
 
   // Reads from the accepted connection until `count` bytes came, the peer closed, or nothing came in
   // time.
