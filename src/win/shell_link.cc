@@ -45,8 +45,9 @@ void Put64(std::string& out, std::uint64_t v) {
 
 // Little-endian reads; the caller has checked that the bytes are there.
 std::uint16_t Get16(std::string_view b, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
-                                    static_cast<unsigned char>(b[at + 1]) << 8);
+  auto low = static_cast<unsigned char>(b[at]);
+  auto high = static_cast<unsigned char>(b[at + 1]);
+  return static_cast<std::uint16_t>(low | high << 8);
 }
 std::uint32_t Get32(std::string_view b, std::size_t at) {
   return Get16(b, at) | static_cast<std::uint32_t>(Get16(b, at + 2)) << 16;

@@ -32,7 +32,8 @@ TEST(ShellLinkBytes, HeaderAndLinkInfoAreLaidOutAsReadersExpect) {
   std::string b = win::BuildShellLink(Target(path));
 
   EXPECT_EQ(U32(b, 0), 0x4Cu);
-  EXPECT_EQ(b.substr(4, 16), std::string("\x01\x14\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16));
+  EXPECT_EQ(b.substr(4, 16),
+            std::string("\x01\x14\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16));
   EXPECT_EQ(U32(b, 20), 0x82u);  // HasLinkInfo | IsUnicode
   EXPECT_EQ(U32(b, 24), 0x20u);
   EXPECT_EQ(U32(b, 60), 1u);  // ShowCommand
@@ -112,9 +113,9 @@ TEST(ShellLinkBytes, SkipsIdListAndExtraBlocksOfOtherWriters) {
   std::string built = win::BuildShellLink(Target("C:\\a.exe"));
   std::string bytes = built.substr(0, 76);
   SetU32(bytes, 20, U32(bytes, 20) | 0x01);
-  bytes += std::string("\x04\x00" "\x02\x00\x00\x00", 6);  // ID list of 4 bytes: one empty item, end
+  bytes += std::string("\x04\x00\x02\x00\x00\x00", 6);  // ID list of 4 bytes: one empty item, end
   bytes += built.substr(76, built.size() - 76 - 4);
-  bytes += std::string("\x0C\x00\x00\x00" "\x05\x00\x00\xA0" "\x00\x00\x00\x00", 12);  // a 12-byte block
+  bytes += std::string("\x0C\x00\x00\x00\x05\x00\x00\xA0\x00\x00\x00\x00", 12);  // a 12-byte block
   bytes += std::string(4, '\0');
   win::ShellLinkData back;
   std::string why;
