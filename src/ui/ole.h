@@ -56,18 +56,15 @@ class ComPtr {
   T* p_ = nullptr;
 };
 
-// Asks `object` for interface `iid` (of type T); raises EIntfCastError "Interface not supported" when
-// it refuses or there is no object.
+// Asks `object` for interface `iid` (of type T) and returns it with a reference the caller owns (hand
+// it to ComPtr::Attach). Raises EIntfCastError "Interface not supported" when the object refuses it or
+// there is no object.
 template <class T>
-ComPtr<T> QueryInterfaceOrRaise(win::IUnknown* object, const win::IID& iid) {
-  ComPtr<T> result;
-  if (object == nullptr || win::FAILED(object->QueryInterface(iid, result.put())) || !result)
+T* QueryInterfaceOrRaise(win::IUnknown* object, const win::IID& iid) {
+  void* result = nullptr;
+  if (object == nullptr || win::FAILED(object->QueryInterface(iid, &result)) || result == nullptr)
     throw EIntfCastError("Interface not supported");
-  return result;
-}
-template <class T, class U>
-ComPtr<T> QueryInterfaceOrRaise(const ComPtr<U>& object, const win::IID& iid) {
-  return QueryInterfaceOrRaise<T>(object.get(), iid);
+  return static_cast<T*>(result);
 }
 
 // Creates an object of `class_id` (in process or local server) and returns its IUnknown; raises as
