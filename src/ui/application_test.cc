@@ -14,7 +14,7 @@
 namespace ui {
 namespace {
 
-struct Harness : ::testing::Test {
+struct Framework : ::testing::Test {
   VirtualClock clock;
   HeadlessBackend backend{clock};
   TApplication app{backend, clock};
@@ -37,7 +37,7 @@ struct Harness : ::testing::Test {
   TMessageForm* OpenBox() const { return dynamic_cast<TMessageForm*>(app.TopModalForm()); }
 };
 
-TEST_F(Harness, TimerTicksInsideNestedModalLoopAndTerminateCancelsIt) {
+TEST_F(Framework, TimerTicksInsideNestedModalLoopAndTerminateCancelsIt) {
   TForm* main = NewForm("Main");
   TForm* dialog = NewForm("Dialog");
   auto* agree = Put<TButton>(dialog, {10, 10, 75, 25}, 0);
@@ -67,7 +67,7 @@ TEST_F(Harness, TimerTicksInsideNestedModalLoopAndTerminateCancelsIt) {
   EXPECT_GE(clock.Now(), 1000);
 }
 
-TEST_F(Harness, ProcessMessagesDrainsWhatWaitsAndReturns) {
+TEST_F(Framework, ProcessMessagesDrainsWhatWaitsAndReturns) {
   NewForm("Main");
   std::vector<int> order;
   app.Post([&] {
@@ -82,7 +82,7 @@ TEST_F(Harness, ProcessMessagesDrainsWhatWaitsAndReturns) {
   EXPECT_EQ(clock.Now(), 0);
 }
 
-TEST_F(Harness, AtMostOnePendingTickPerTimerAndDisableDropsIt) {
+TEST_F(Framework, AtMostOnePendingTickPerTimerAndDisableDropsIt) {
   TForm* main = NewForm("Main");
   auto* timer = new TTimer(main);
   timer->SetInterval(100);
@@ -98,7 +98,7 @@ TEST_F(Harness, AtMostOnePendingTickPerTimerAndDisableDropsIt) {
   EXPECT_EQ(ticks, 1);
 }
 
-TEST_F(Harness, ErrorDisplayAppendsFullStopAfterLaterCharactersAndProgramGoesOn) {
+TEST_F(Framework, ErrorDisplayAppendsFullStopAfterLaterCharactersAndProgramGoesOn) {
   NewForm("Main")->ShowForm();
   app.Title = "Setup";
   struct Case {
@@ -130,7 +130,7 @@ TEST_F(Harness, ErrorDisplayAppendsFullStopAfterLaterCharactersAndProgramGoesOn)
   }
 }
 
-TEST_F(Harness, TabFollowsTabOrderAndSkipsCoveredControls) {
+TEST_F(Framework, TabFollowsTabOrderAndSkipsCoveredControls) {
   TForm* form = NewForm("Main");
   auto* b = Put<TButton>(form, {10, 10, 75, 25}, 1);
   auto* a = Put<TEdit>(form, {10, 40, 75, 21}, 0);
@@ -160,7 +160,7 @@ TEST_F(Harness, TabFollowsTabOrderAndSkipsCoveredControls) {
   EXPECT_FALSE(c->Checked());
 }
 
-TEST_F(Harness, EnterPressesOnlyTheFocusedButtonAndEscapeNothingWithoutCancelButton) {
+TEST_F(Framework, EnterPressesOnlyTheFocusedButtonAndEscapeNothingWithoutCancelButton) {
   TForm* form = NewForm("Main");
   auto* first = Put<TButton>(form, {10, 10, 75, 25}, 0);
   auto* second = Put<TButton>(form, {100, 10, 75, 25}, 1);
@@ -176,7 +176,7 @@ TEST_F(Harness, EnterPressesOnlyTheFocusedButtonAndEscapeNothingWithoutCancelBut
   EXPECT_EQ(pressed, "12");
 }
 
-TEST_F(Harness, InputToAFormBelowAModalDialogIsDropped) {
+TEST_F(Framework, InputToAFormBelowAModalDialogIsDropped) {
   TForm* main = NewForm("Main");
   TForm* dialog = NewForm("Dialog");
   auto* main_button = Put<TButton>(main, {10, 10, 75, 25}, 0);
@@ -195,7 +195,7 @@ TEST_F(Harness, InputToAFormBelowAModalDialogIsDropped) {
   EXPECT_FALSE(app.Terminated());
 }
 
-TEST_F(Harness, CloseBoxOnModalDialogRunsOnCloseAndReturnsCancel) {
+TEST_F(Framework, CloseBoxOnModalDialogRunsOnCloseAndReturnsCancel) {
   NewForm("Main")->ShowForm();
   TForm* dialog = NewForm("Dialog");
   int closes = 0;
@@ -206,7 +206,7 @@ TEST_F(Harness, CloseBoxOnModalDialogRunsOnCloseAndReturnsCancel) {
   EXPECT_FALSE(dialog->Visible());
 }
 
-TEST_F(Harness, StalledLoopIsReportedInsteadOfHanging) {
+TEST_F(Framework, StalledLoopIsReportedInsteadOfHanging) {
   NewForm("Main")->ShowForm();
   EXPECT_THROW(app.HandleMessage(), HeadlessStalled);
 }
