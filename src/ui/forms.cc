@@ -30,7 +30,14 @@ bool TForm::AcceptsInput() const {
 
 void TForm::ShowForm() {
   if (Visible()) return;
-  if (OnShow) OnShow(this);
+  // An error in OnShow ends that handler only: it is shown, and the form shows all the same.
+  if (OnShow) {
+    try {
+      OnShow(this);
+    } catch (const std::exception& e) {
+      Application->HandleException(e);
+    }
+  }
   SetVisible(true);
   Application->GetBackend().FormShown(*this);
   if (!active_control_ || !active_control_->CanFocus()) {

@@ -43,7 +43,7 @@ class TForm : public TWinControl {
   TNotifyEvent OnShow;
   TCloseEvent OnClose;
 
-  // Shows the form (OnShow first), modeless.
+  // Shows the form (OnShow first; an error there goes to the error display), modeless.
   void ShowForm();
   void HideForm();
   // Closes the form: a modal form ends its loop as cancelled (OnClose runs when the loop closes it);
