@@ -274,11 +274,16 @@ TEST_F(RegistryTest, MalformedHiveIsReportedAndNeverRewritten) {
 TEST_F(RegistryTest, SeedingFillsOnlyMissingShellFolders) {
   const std::string shell_folders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
   const std::string profile = "C:\\users\\" + ProfileUserName() + "\\";
+  // A fresh system root comes seeded.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, shell_folders, KEY_READ, &key), ERROR_SUCCESS);
+  EXPECT_EQ(Query(key, "Desktop").data, Sz(profile + "Desktop"));
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+
   TempRoot::WriteFile(UserHive(), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + shell_folders +
                                       "]\r\n\"desktop\"=\"D:\\\\Mine\"\r\n\r\n");
   ASSERT_TRUE(SeedUserShellFolders());
 
-  HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, shell_folders, KEY_READ, &key), ERROR_SUCCESS);
   EXPECT_EQ(Query(key, "Desktop").data, Sz("D:\\Mine"));
   Read start_menu = Query(key, "Start Menu");

@@ -12,6 +12,7 @@
 #include "win/posix/errors.h"
 #include "win/posix/host_io.h"
 #include "win/posix/process_state.h"
+#include "win/registry.h"
 
 namespace win {
 namespace posix {
@@ -144,9 +145,8 @@ bool EnsureSystemRoot() {
   if (!MakeFile(windows + "/system32/drivers/etc/hosts", kHostsFile, 0644)) return false;
   if (!MakeFile(windows + "/notepad.exe", kTextEditorLauncher, 0755)) return false;
 
-  // REGISTRY SEEDING: the registry service adds here the seeding of the user's shell folders
-  // (HKEY_CURRENT_USER ...\Explorer\Shell Folders: Desktop, Programs and the others pointing into
-  // `profile`), written only where a value is missing, like everything above.
+  // The user's shell folders in HKEY_CURRENT_USER, pointing into `profile`; only missing values are set.
+  if (!SeedUserShellFolders()) return false;
 
   SetLastError(ERROR_SUCCESS);
   return true;
