@@ -49,6 +49,10 @@ class LoopbackServer {
   std::uint16_t port() const { return port_; }
   std::string port_text() const { return std::to_string(port_); }
 
+  // Makes the receive buffer of connections accepted from now on small (`bytes`), so that a client's
+  // large send cannot all be taken at once.
+  void SetReceiveBuffer(int bytes) { setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes); }
+
   // Accepts the next connection (waiting for it); false when none came.
   bool Accept() {
     if (!Readable(fd_, kWaitLimitMs)) return false;
@@ -63,6 +67,17 @@ class LoopbackServer {
     char buffer[4096];
     while (bytes.size() < count && Readable(peer_, kWaitLimitMs)) {
       ssize_t n = recv(peer_, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
+      if (n <= 0) break;
+      bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    return bytes;
+  }
+  // The bytes waiting on the accepted connection now, without waiting for more.
+  std::string ReadAvailable() {
+    std::string bytes;
+    char buffer[65536];
+    while (Readable(peer_, 0)) {
+      ssize_t n = recv(peer_, buffer, sizeof buffer, 0);
       if (n <= 0) break;
       bytes.append(buffer, static_cast<std::size_t>(n));
     }
