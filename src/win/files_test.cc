@@ -93,6 +93,7 @@ TEST_F(FilesTest, CopyReplacesTheTargetAndKeepsTheMode) {
 TEST_F(FilesTest, CopyFailuresLeaveTheTargetAlone) {
   root_.WriteFile(c_ + "/src/a.txt", "a");
   root_.WriteFile(c_ + "/dst/a.txt", "old");
+  ASSERT_EQ(mkfifo((c_ + "/src/fifo").c_str(), 0600), 0);
   struct Case {
     std::string from, to;
     bool fail_if_exists;
@@ -103,6 +104,7 @@ TEST_F(FilesTest, CopyFailuresLeaveTheTargetAlone) {
       {"C:\\nowhere\\a.txt", "C:\\dst\\a.txt", false, ERROR_PATH_NOT_FOUND},
       {"C:\\src\\a.txt", "C:\\nowhere\\a.txt", false, ERROR_PATH_NOT_FOUND},
       {"C:\\src", "C:\\dst\\a.txt", false, ERROR_ACCESS_DENIED},
+      {"C:\\src\\fifo", "C:\\dst\\a.txt", false, ERROR_ACCESS_DENIED},  // nothing but files; no hang
       {"C:\\src\\a.txt", "C:\\dst", false, ERROR_ACCESS_DENIED},
   };
   for (const auto& c : cases) {

@@ -141,11 +141,12 @@ bool CopyFileA(const std::string& existing, const std::string& target, bool fail
   posix::InitialiseProcess();
   std::string source_host, target_host;
   if (!MapToHost(existing, source_host) || !MapToHost(target, target_host)) return false;
-  int in = open(source_host.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a pipe or device at the source cannot hang the open; only files are copied.
+  int in = open(source_host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (in < 0) return FailFromErrno(errno, source_host);
   struct stat source;
   bool ok = fstat(in, &source) == 0 || Fail(errno);
-  if (ok && S_ISDIR(source.st_mode)) ok = FailWith(ERROR_ACCESS_DENIED);
+  if (ok && !S_ISREG(source.st_mode)) ok = FailWith(ERROR_ACCESS_DENIED);
   struct stat followed, own;
   if (ok && lstat(target_host.c_str(), &own) == 0) {
     // The same file under another name (case, a hard link, another drive, a link to it) would be
