@@ -49,9 +49,9 @@ win_to_host() {  # C:\a\b -> $WINROOT/drive_c/a/b (drive C only, enough for the 
   local p=${1#[Cc]:}
   printf '%s/drive_c%s' "$WINROOT" "$(printf '%s' "$p" | tr '\\' '/')"
 }
-reg_value() {  # reg_value FILE KEY NAME
-  awk -v key="[$2]" -v name="\"$3\"" 'BEGIN{IGNORECASE=1} /^\[/{inkey=(tolower($0)==tolower(key))}
-    inkey && index(tolower($0), tolower(name)"=")==1 {sub(/^[^=]*=/, ""); gsub(/\r/, ""); print}' "$1"
+reg_value() {  # reg_value FILE KEY NAME (awk -v would eat the key's backslashes: pass them in the environment)
+  KEY="[$2]" NAME="\"$3\"=" awk '{gsub(/\r/, "")} /^\[/{inkey=(tolower($0)==tolower(ENVIRON["KEY"]))}
+    inkey && index(tolower($0), tolower(ENVIRON["NAME"]))==1 {sub(/^[^=]*=/, ""); print}' "$1"
 }
 
 echo
@@ -65,7 +65,7 @@ fi
 echo "Uninstaller in C:\\windows: $(ls "$WINROOT/drive_c/windows/uninst1.exe" 2>/dev/null || echo missing)"
 echo "Left in the product folder: $(ls -A "$PRODUCT" | tr '\n' ' ')"
 echo "Uninstall entry:"
-awk 'BEGIN{IGNORECASE=1} /^\[/{p=($0 ~ /Uninstall\\Vantiro\]/)} p' "$WINROOT/system.reg" | tr -d '\r' | sed 's/^/  /'
+tr -d '\r' <"$WINROOT/system.reg" | awk '/^\[/{p=(tolower($0) ~ /uninstall\\vantiro\]/)} p && NF' | sed 's/^/  /'
 echo "Shortcuts:"
 profile=$(ls "$WINROOT/drive_c/users" | head -n 1)
 find "$WINROOT/drive_c/users/$profile" -name '*.lnk' | sort | while read -r lnk; do
