@@ -213,6 +213,34 @@ TEST_F(SocketsTest, SendingToAPeerThatResetReportsErrorsWithoutASignal) {
   EXPECT_FALSE(events.ran_inside);
 }
 
+TEST_F(SocketsTest, WhatTheSystemDoesNotTakeAtOnceFollowsInOrderWhenTheSocketCanTakeIt) {
+  LoopbackServer server("127.0.0.40");
+  server.SetReceiveBuffer(64 << 10);
+  TSockets* sockets = NewSockets("127.0.0.40", server.port_text());
+  sockets->SConnect();
+  RunUntil([&] { return !events.seen.empty(); });
+  ASSERT_TRUE(server.Accept());
+  std::string big(6 << 20, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 / 3);
+  events.Inside([&] { sockets->SetText(big); });
+  ASSERT_FALSE(app.SocketWatches().empty());  // more than the system buffers hold: the rest waits
+  events.Inside([&] { sockets->SetText("tail"); });
+  std::string received;
+  const std::size_t expected = big.size() + 4;
+  while (received.size() < expected) {
+    std::string more = server.ReadAvailable();
+    // Nothing in flight: the component sends more once its socket can take it (the headless loop
+    // gives up, failing the test, if that never happens).
+    if (more.empty()) app.HandleMessage();
+    received += more;
+  }
+  ASSERT_EQ(received.size(), expected);
+  EXPECT_TRUE(received == big + "tail");
+  EXPECT_TRUE(server.Quiet());
+  EXPECT_EQ(events.seen, (std::vector<std::string>{"connected"}));
+  EXPECT_FALSE(events.ran_inside);
+}
+
 TEST_F(SocketsTest, SetTextBeforeAConnectionIsAnErrorMessage) {
   LoopbackServer server("127.0.0.37");
   TSockets* sockets = NewSockets("127.0.0.37", server.port_text());
