@@ -100,6 +100,7 @@ TEST(SystemRoot, NeverReplacesWhatExists) {
   root.WriteFile(r + "/drive_c/windows/system32/drivers/etc/hosts", "10.0.0.1 mine\n");
   root.WriteFile(r + "/drive_c/windows/notepad.exe", "mine");
   fs::remove_all(r + "/drive_c/users/" + user + "/Desktop");
+  fs::remove(r + "/.seeded");  // as if the first seeding had been cut short
 
   ASSERT_TRUE(EnsureSystemRoot());
   EXPECT_EQ(fs::read_symlink(r + "/dosdevices/c:"), "../other");
@@ -107,6 +108,14 @@ TEST(SystemRoot, NeverReplacesWhatExists) {
   EXPECT_EQ(root.ReadFile(r + "/drive_c/windows/system32/drivers/etc/hosts"), "10.0.0.1 mine\n");
   EXPECT_EQ(root.ReadFile(r + "/drive_c/windows/notepad.exe"), "mine");
   EXPECT_TRUE(fs::is_directory(r + "/drive_c/users/" + user + "/Desktop"));  // what was missing is back
+}
+
+TEST(SystemRoot, OnceSeededWhatTheUserRemovedStaysRemoved) {
+  TempRoot root;
+  const std::string programs = root.drive_c() + "/users/" + ProfileUserName() + "/Start Menu/Programs";
+  fs::remove_all(programs);
+  ASSERT_TRUE(EnsureSystemRoot());
+  EXPECT_FALSE(fs::exists(programs));
 }
 
 TEST(SystemRoot, FailsWhenTheRootCannotBeMade) {

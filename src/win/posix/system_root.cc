@@ -137,6 +137,13 @@ bool EnsureSystemRoot() {
   const std::string drive_c = root + "/drive_c";
   const std::string windows = drive_c + "/windows";
   const std::string profile = drive_c + "/users/" + ProfileUserName();
+  // Seeded once: what the user removes or changes afterwards (a Programs folder, a shell-folder value)
+  // stays as the user left it.
+  const std::string seeded_mark = root + "/.seeded";
+  if (access(seeded_mark.c_str(), F_OK) == 0) {
+    SetLastError(ERROR_SUCCESS);
+    return true;
+  }
   for (const std::string& folder : {root + "/dosdevices", windows + "/system32/drivers/etc",
                                     profile + "/Desktop", profile + "/Start Menu/Programs"})
     if (!MakeFolders(folder)) return false;
@@ -147,6 +154,7 @@ bool EnsureSystemRoot() {
 
   // The user's shell folders in HKEY_CURRENT_USER, pointing into `profile`; only missing values are set.
   if (!SeedUserShellFolders()) return false;
+  if (!MakeFile(seeded_mark, "", 0644)) return false;
 
   SetLastError(ERROR_SUCCESS);
   return true;
