@@ -53,6 +53,9 @@ class LoopbackServer {
   // large send cannot all be taken at once.
   void SetReceiveBuffer(int bytes) { setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes); }
 
+  // True when a connection waits to be accepted now (no waiting).
+  bool ConnectionPending() const { return Readable(fd_, 0); }
+
   // Accepts the next connection (waiting for it); false when none came.
   bool Accept() {
     if (!Readable(fd_, kWaitLimitMs)) return false;
