@@ -2,12 +2,8 @@
 // directory list does (open folders down the path, each a step further in, closed folders for the
 // subfolders) and scrolls when they do not fit; the drive box is a drop-down list that cannot be typed
 // in. Clicks and choices become the controls' input messages; keys go to the form (the framework).
-#include <FL/Fl.H>
-#include <FL/Fl_Group.H>
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Scrollbar.H>
-#include <FL/Fl_Widget.H>
-#include <FL/fl_draw.H>
 
 #include <algorithm>
 #include <string>
@@ -15,8 +11,8 @@
 
 #include "ui/application.h"
 #include "ui/file_controls.h"
+#include "ui/fltk/fltk.h"
 #include "ui/fltk/fltk_widgets.h"
-#include "ui/fltk/undef_xlib.h"
 #include "ui/forms.h"
 
 namespace ui {
