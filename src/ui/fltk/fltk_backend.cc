@@ -287,7 +287,8 @@ bool FltkBackend::State::FocusedWidgetOwns(int key) const {
 
 int FltkBackend::State::Dispatch(int event, Fl_Window* window) {
   auto* form_window = dynamic_cast<FormWindow*>(window);
-  if (instance && form_window && Application) {
+  // While a widget holds the grab (an open drop-down list), its keys are its own.
+  if (instance && form_window && Application && !Fl::grab()) {
     // Keys mean what the framework says; FLTK's own shortcuts, group navigation and Escape-closes-window
     // never apply to a form.
     if (event == FL_SHORTCUT) return 0;

@@ -441,17 +441,19 @@ class MemoWidget : public Fl_Text_Display {
   void Update() {
     const TFont& font = memo_.FontUsed();
     FlFont f = MapFont(font);
-    textfont(f.face);
-    textsize(f.size);
     textcolor(ToFlColor(font.Color));
     color(ToFlColor(memo_.ColorUsed()));
-    bool vertical = memo_.ScrollBars == ssVertical || memo_.ScrollBars == ssBoth;
-    scrollbar_width(vertical || memo_.ScrollBars == ssHorizontal ? 16 : 0);
-    scrollbar_align(memo_.ScrollBars == ssHorizontal ? FL_ALIGN_BOTTOM : FL_ALIGN_RIGHT);
+    // Lines are laid out again only when what they depend on changed.
+    int scrollbar = memo_.ScrollBars == ssNone ? 0 : 16;
     int wrap = memo_.WordWrap ? WRAP_AT_BOUNDS : WRAP_NONE;
-    if (wrap != wrap_) {
+    if (f.face != textfont() || f.size != textsize() || scrollbar != scrollbar_width() || wrap != wrap_) {
+      textfont(f.face);
+      textsize(f.size);
+      scrollbar_width(scrollbar);
+      scrollbar_align(memo_.ScrollBars == ssHorizontal ? FL_ALIGN_BOTTOM : FL_ALIGN_RIGHT);
       wrap_ = wrap;
       wrap_mode(wrap, 0);
+      resize(x(), y(), w(), h());
     }
     std::string text;
     const auto& lines = memo_.Lines();
