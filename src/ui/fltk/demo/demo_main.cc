@@ -179,6 +179,16 @@ const char kLayout[] = R"(object DemoForm: TDemoForm
     TabOrder = 8
     OnClick = BusyButtonClick
   end
+  object Disabled: TCheckBox
+    Left = 216
+    Top = 262
+    Width = 136
+    Height = 17
+    Caption = 'Disabled option'
+    Checked = True
+    Enabled = False
+    TabOrder = 9
+  end
   object Timer1: TTimer
     Interval = 1000
     OnTimer = Timer1Timer
