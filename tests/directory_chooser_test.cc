@@ -420,8 +420,9 @@ TEST(DirectoryChooser, BrowsingLeavesTheSourceAloneAndTheInstallMovesTheStartFol
   EXPECT_EQ(setup::SourceDir, "C:\\Temp\\Setup\\");
   EXPECT_EQ(setup::InstallDir, "C:\\Vantiro");
   for (const auto& [name, content] : InstallerHarness::ProductFiles()) {
-    if (name != "uninst1.exe")
+    if (name != "uninst1.exe") {
       EXPECT_EQ(TempRoot::ReadFile(run.h.root.drive_c() + "/Vantiro/" + name), content);
+    }
     EXPECT_FALSE(TempRoot::Exists(run.h.source + "/" + name)) << name;
   }
   EXPECT_TRUE(run.h.boxes.empty());
