@@ -121,8 +121,16 @@ class Parser {
       } else {
         return out;
       }
+      // 'a'#13'b' joins parts written together; 'a' + 'b' joins across spaces; anything else ends the
+      // string, so that the items of a ( ... ) list stay apart.
+      if (pos_ < text_.size() && (text_[pos_] == '\'' || text_[pos_] == '#')) continue;
+      size_t before = pos_;
+      int line_before = line_;
       Skip();
-      Eat('+');
+      if (Eat('+')) continue;
+      pos_ = before;
+      line_ = line_before;
+      return out;
     }
   }
 
