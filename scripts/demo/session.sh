@@ -5,6 +5,7 @@
 # Every process started here is remembered by PID and ended by session_stop.
 
 SESSION_PIDS=()
+SESSION_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 session_log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 
@@ -22,7 +23,7 @@ session_start() {
   mkdir -p "$SHOTS" "$RECEIVED"
   session_make_root
   session_make_product
-  if [ -z "${SESSION_USE_DISPLAY:-}" ]; then session_start_display; fi
+  if [ -z "${SESSION_USE_DISPLAY:-}" ]; then session_start_display || return 1; fi
   session_start_receiver
 }
 
@@ -54,24 +55,35 @@ session_start_display() {
   SESSION_PIDS+=($!)
   export DISPLAY=":$n"
   for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  if ! xdpyinfo >/dev/null 2>&1; then
+    session_log "Xvfb did not come up on $DISPLAY (see $WORK/xvfb.log)"
+    return 1
+  fi
   if command -v openbox >/dev/null; then
     openbox >"$WORK/openbox.log" 2>&1 &
     SESSION_PIDS+=($!)
-    sleep 0.5
+    # Ready once it has announced itself on the root window; windows mapped before that get no frame.
+    for _ in $(seq 100); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+      sleep 0.05
+    done
   fi
   session_log "display $DISPLAY"
 }
 
 session_start_receiver() {
-  python3 "$BUILD/../scripts/demo/signup_receiver.py" "$SIGNUP_ADDRESS" 9000 "$RECEIVED" \
+  python3 "$SESSION_DIR/signup_receiver.py" "$SIGNUP_ADDRESS" 9000 "$RECEIVED" \
     >"$WORK/receiver.log" 2>&1 &
   SESSION_PIDS+=($!)
-  for _ in $(seq 100); do [ -f "$RECEIVED/ready" ] && break; sleep 0.05; done
+  for _ in $(seq 100); do [ -f "$RECEIVED/ready" ] && return 0; sleep 0.05; done
+  session_log "the sign-up receiver did not start (see $WORK/receiver.log)"
+  return 1
 }
 
-# Starts build/setup in the product folder, as a person would; SETUP_PID names it.
+# Starts build/setup in the product folder, as a person would; SETUP_PID names it. Arguments, if any,
+# are a command that execs the installer in turn (e.g. setpriv to run it as another user).
 session_run_setup() {
-  (cd "$PRODUCT" && exec "$BUILD/setup") >"$WORK/setup.log" 2>&1 &
+  (cd "$PRODUCT" && exec "$@" "$BUILD/setup") >"$WORK/setup.log" 2>&1 &
   SETUP_PID=$!
   SESSION_PIDS+=($SETUP_PID)
 }
