@@ -175,6 +175,11 @@ pixel() {
     grep -o '#[0-9A-Fa-f]\{6\}' | head -n 1
 }
 
+# blank TITLE X Y W H: the rectangle (client coordinates) is white all over.
+blank() {
+  [ "$(import -window "$(visible_window "$1")" -crop "$4x$5+$2+$3" +repage -format '%[fx:minima]' info: 2>/dev/null)" == 1 ]
+}
+
 # ---- the installer's windows and pages (positions from src/setup/resources/*.layout)
 
 LICENCE="License Agreement & Disclaimer"
@@ -225,6 +230,13 @@ options_browse() {
   click_in "$MAIN" 278 86  # Browse, 249,78 58x17
   wait_window "$CHOOSER"
 }
+# The chooser's directory list (0,26 297x185, 16-px entries inside a 2-px border): entry N's middle,
+# and whether anything is written on entry N.
+list_entry_y() { echo $((26 + 2 + 16 * $1 + 8)); }
+list_entry_blank() { blank "$CHOOSER" 20 $((26 + 2 + 16 * $1 + 1)) 180 14; }
+list_entry_written() { ! list_entry_blank "$1"; }
+chooser_ok() { click_in "$CHOOSER" 255 251; }  # OK, 213,241 84x20
+
 options_quit() { click_in "$MAIN" 210 163; }  # Quit, 173,151 75x25
 options_install() {
   click_in "$MAIN" 122 163  # Install, 85,151 75x25
