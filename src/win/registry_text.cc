@@ -176,6 +176,8 @@ class Parser {
       s.remove_prefix(1);
     } else if (s.front() == '"') {
       if (!QuotedString(s, name, line)) return false;
+      // A name the hive could not hold (a zero byte, a line break) would be written back as another.
+      if (!IsValidValueName(name)) return Fail(line, "bad value name");
     } else {
       return Fail(line, "expected a key, a value or a blank line");
     }

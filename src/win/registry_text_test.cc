@@ -201,6 +201,7 @@ TEST(RegistryTextTest, MalformedTextNamesTheLine) {
       {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\a]\r\n\"x\"=\"y\\\"\r\n", 3, "no closing quote"},
       {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\a]\r\n\"x\"=\"a\\tb\"\r\n", 3, "unknown escape"},
       {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\a]\r\n\"x\"=\"y\" z\r\n", 3, "after the closing quote"},
+      {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\a]\r\n\"x\ry\"=\"z\"\r\n", 3, "bad value name"},  // a lone CR
       {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\a]\r\n\"x\"=dword:123456789\r\n", 3, "bad dword"},
       {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\a]\r\n\"x\"=dword:\r\n", 3, "bad dword"},
       {"REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\a]\r\n\"x\"=hex:01,2\r\n", 3, "bad hex byte '2'"},
