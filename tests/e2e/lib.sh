@@ -44,6 +44,7 @@ e2e_finish() {
   } >&2
 }
 trap e2e_finish EXIT
+trap 'exit 143' TERM INT  # a timeout or ^C still ends the session's processes
 
 # ---- failing and checking
 
