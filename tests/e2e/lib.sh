@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # End-to-end test helpers. Each tests/e2e/test_*.sh sources this file with the build directory as $1;
 # CTest runs them one at a time. It wraps scripts/demo/session.sh (Xvfb with a window manager, a demo
 # system root and product folder, the loopback sign-up receiver, xdotool helpers) with the installer's
@@ -303,8 +304,7 @@ expect_link() {
   expect_eq "target of $(basename "$1")" "$2" "$(lnk_local_path "$1")"
 }
 
-# The shipped files, and what the installer copies into the installation directory.
-SHIPPED_FILES=(vantro.exe readme.txt portslist.txt iplist.txt vnhelp.doc uninst1.exe)
+# What the installer copies into the installation directory.
 PROGRAM_FILES=(vantro.exe readme.txt portslist.txt iplist.txt vnhelp.doc)
 
 # expect_installed 'C:\dir': the product's files, byte for byte, in the directory and the uninstaller

@@ -30,7 +30,7 @@ step program-started
 pid=$(pid_of_window Vantiro)
 [ -n "$pid" ] || pid=$(pids_running "$installed_program" | head -n 1)
 [ -n "$pid" ] || fail "no process found for the Vantiro window"
-SESSION_PIDS+=($pid)  # ended with the session, should a check below fail
+SESSION_PIDS+=("$pid")  # ended with the session, should a check below fail
 expect_eq "the Vantiro window's program" "$(readlink -f "$installed_program")" "$(readlink -f "/proc/$pid/exe")"
 
 wait_for 10 "the text editor to be started" test -f "$WORK/editor-args"
