@@ -7,7 +7,6 @@
 #include "setup/unit2.h"
 #include "ui/application.h"
 #include "ui/registry.h"
-#include "win/codepage.h"
 #include "win/files.h"
 #include "win/paths.h"
 #include "win/process.h"
