@@ -15,6 +15,7 @@ targets=("$@")
 ((${#targets[@]})) || targets=(paths registry_text shell_link)
 build=$repo/build-fuzz  # absolute: a target may change its working directory
 
+command -v clang++ >/dev/null || { echo "fuzzing needs clang (Debian package clang)"; exit 1; }
 CXX=clang++ cmake -S fuzz -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" >/dev/null
 mkdir -p "$build/artifacts"
