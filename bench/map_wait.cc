@@ -57,9 +57,12 @@ int main(int argc, char** argv) {
   double timeout_seconds = 30;
   int i = 1;
   for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
-    if (std::strcmp(argv[i], "--title") == 0 && i + 1 < argc) titles.push_back(argv[++i]);
-    else if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) timeout_seconds = std::atof(argv[++i]);
-    else return Usage(argv[0]);
+    if (std::strcmp(argv[i], "--title") == 0 && i + 1 < argc)
+      titles.push_back(argv[++i]);
+    else if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc)
+      timeout_seconds = std::atof(argv[++i]);
+    else
+      return Usage(argv[0]);
   }
   if (titles.empty() || i + 1 >= argc) return Usage(argv[0]);
   char** command = argv + i + 1;
@@ -86,7 +89,8 @@ int main(int argc, char** argv) {
     _exit(127);
   }
 
-  auto deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout_seconds));
+  auto deadline =
+      start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout_seconds));
   Window shown = 0;
   double seconds = 0;
   XEvent event;

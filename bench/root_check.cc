@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     if (EndsWith(path, ".reg")) {
-      win::RegistryHive hive(EndsWith(path, "user.reg") ? win::HiveRoot::kCurrentUser : win::HiveRoot::kLocalMachine);
+      win::RegistryHive hive(EndsWith(path, "user.reg") ? win::HiveRoot::kCurrentUser
+                                                        : win::HiveRoot::kLocalMachine);
       win::RegistryTextError error;
       if (!win::ParseRegistryText(bytes.str(), hive, error)) {
         std::printf("%s:%d: %s\n", path.c_str(), error.line, error.message.c_str());

@@ -82,7 +82,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   if (size == 0 || size > 4096) return 0;
   // The first byte picks the current directory the path is resolved against.
-  static const char* const kCurrent[] = {"C:\\", "C:\\Program Files\\Vantiro", "D:\\Data", "C:\\caf\xE9\\DUP"};
+  static const char* const kCurrent[] = {"C:\\", "C:\\Program Files\\Vantiro", "D:\\Data",
+                                         "C:\\caf\xE9\\DUP"};
   if (!win::SetCurrentDirectoryA(kCurrent[data[0] % 4])) std::abort();
   std::string path(reinterpret_cast<const char*>(data) + 1, size - 1);
 
@@ -98,8 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   std::string host;
   if (!win::MapToHost(path, host)) {
     win::DWORD error = win::GetLastError();
-    Check(error == win::ERROR_PATH_NOT_FOUND || error == win::ERROR_NOT_READY, "an unexpected mapping failure",
-          path, full);
+    Check(error == win::ERROR_PATH_NOT_FOUND || error == win::ERROR_NOT_READY,
+          "an unexpected mapping failure", path, full);
     Check(full[0] != 'C' && full[0] != 'D' && full[0] != 'Z', "a mapped drive failed to map", path, full);
     return 0;
   }

@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   }
   for (const win::HiveKey& key : hive.keys()) {
     Check(win::IsValidKeyPath(key.path), "a parsed key path the hive cannot hold");
-    for (const win::HiveValue& value : key.values) Check(win::IsValidValueName(value.name), "a bad value name");
+    for (const win::HiveValue& value : key.values)
+      Check(win::IsValidValueName(value.name), "a bad value name");
   }
 
   std::string written = win::FormatRegistryText(hive);

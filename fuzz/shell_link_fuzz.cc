@@ -18,13 +18,14 @@ void Check(bool ok, const char* what) {
 
 bool SameLink(const win::ShellLinkData& a, const win::ShellLinkData& b) {
   return a.local_base_path == b.local_base_path && a.file_attributes == b.file_attributes &&
-         a.creation_time == b.creation_time && a.access_time == b.access_time && a.write_time == b.write_time &&
-         a.file_size == b.file_size && a.icon_index == b.icon_index && a.show_command == b.show_command &&
-         a.hot_key == b.hot_key && a.name == b.name && a.relative_path == b.relative_path &&
-         a.working_dir == b.working_dir && a.arguments == b.arguments && a.icon_location == b.icon_location &&
-         (a.local_base_path.empty() || (a.drive_type == b.drive_type &&
-                                        a.drive_serial_number == b.drive_serial_number &&
-                                        a.volume_label == b.volume_label));
+         a.creation_time == b.creation_time && a.access_time == b.access_time &&
+         a.write_time == b.write_time && a.file_size == b.file_size && a.icon_index == b.icon_index &&
+         a.show_command == b.show_command && a.hot_key == b.hot_key && a.name == b.name &&
+         a.relative_path == b.relative_path && a.working_dir == b.working_dir && a.arguments == b.arguments &&
+         a.icon_location == b.icon_location &&
+         (a.local_base_path.empty() ||
+          (a.drive_type == b.drive_type && a.drive_serial_number == b.drive_serial_number &&
+           a.volume_label == b.volume_label));
 }
 
 // Splits the input at the first zero bytes: a target in code-page bytes, then strings as UTF-16.
@@ -39,7 +40,8 @@ win::ShellLinkData FromPieces(std::string_view in) {
   auto wide = [](const std::string& bytes) {
     std::u16string text;
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-      text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+      text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                    static_cast<unsigned char>(bytes[i + 1]) << 8);
     return text;
   };
   data.local_base_path = next();
@@ -78,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* bytes, size_t size) {
     return 0;
   }
   // What was read builds into a link that reads back the same, when the builder can hold it.
-  if (read.local_base_path.find('\0') != std::string::npos || read.volume_label.find('\0') != std::string::npos)
+  if (read.local_base_path.find('\0') != std::string::npos ||
+      read.volume_label.find('\0') != std::string::npos)
     return 0;
   win::ShellLinkData again;
   Check(win::ParseShellLink(win::BuildShellLink(read), again, &why), "a rebuilt link does not parse");

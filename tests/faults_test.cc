@@ -27,8 +27,8 @@ using testing_support::InstallerHarness;
 using testing_support::TempRoot;
 
 const char kCopyFailed[] =
-    "There was an error installing Vantiro.\r\rBe sure that you have closed any previous version of Vantiro that "
-    "is running on your system and that you have adequate drive space.";
+    "There was an error installing Vantiro.\r\rBe sure that you have closed any previous version of Vantiro "
+    "that is running on your system and that you have adequate drive space.";
 
 const std::vector<std::string> kInstalledNames = {"vantro.exe", "portslist.txt", "iplist.txt", "vnhelp.doc",
                                                   "readme.txt"};
@@ -44,17 +44,18 @@ void ScriptInstall(InstallerHarness& h, const std::string& install_dir, bool des
 
 // Answers whatever ends the road: the completion panel (Exit with nothing started) or a message box.
 void ScriptEnd(InstallerHarness& h) {
-  h.backend.When([] { return testing_support::OpenMessageBox() || setup::Form1->Panel2->Visible(); },
-                 [&h] {
-                   if (ui::TMessageForm* box = testing_support::OpenMessageBox()) {
-                     h.boxes.push_back({box->Caption(), box->Message->Caption(), box->IconKind, h.clock.Now()});
-                     ui::HeadlessBackend::Click(box->OkButton);
-                     return;
-                   }
-                   if (setup::Form1->CheckBox3->Checked()) ui::HeadlessBackend::Click(setup::Form1->CheckBox3);
-                   if (setup::Form1->CheckBox4->Checked()) ui::HeadlessBackend::Click(setup::Form1->CheckBox4);
-                   ui::HeadlessBackend::Click(setup::Form1->Button1);
-                 });
+  h.backend.When(
+      [] { return testing_support::OpenMessageBox() || setup::Form1->Panel2->Visible(); },
+      [&h] {
+        if (ui::TMessageForm* box = testing_support::OpenMessageBox()) {
+          h.boxes.push_back({box->Caption(), box->Message->Caption(), box->IconKind, h.clock.Now()});
+          ui::HeadlessBackend::Click(box->OkButton);
+          return;
+        }
+        if (setup::Form1->CheckBox3->Checked()) ui::HeadlessBackend::Click(setup::Form1->CheckBox3);
+        if (setup::Form1->CheckBox4->Checked()) ui::HeadlessBackend::Click(setup::Form1->CheckBox4);
+        ui::HeadlessBackend::Click(setup::Form1->Button1);
+      });
 }
 
 // Hidden temporary copies (".name.copy-...") left in `folder`.
@@ -90,7 +91,8 @@ std::string RunWithFileSizeLimit(rlim_t limit, const std::function<std::string()
   close(pipe_fds[1]);
   std::string result;
   char buffer[4096];
-  for (ssize_t n; (n = read(pipe_fds[0], buffer, sizeof buffer)) > 0;) result.append(buffer, static_cast<size_t>(n));
+  for (ssize_t n; (n = read(pipe_fds[0], buffer, sizeof buffer)) > 0;)
+    result.append(buffer, static_cast<size_t>(n));
   close(pipe_fds[0]);
   int status = 0;
   waitpid(pid, &status, 0);
@@ -130,7 +132,9 @@ TEST(FullDisk, CopiesThatRunOutOfSpaceKeepTheirSource) {
 
     const std::string dir = h.Host("C:\\Program Files\\Vantiro");
     const std::string windows = h.Host("C:\\windows");
-    auto target = [&](const std::string& name) { return (name == "uninst1.exe" ? windows : dir) + "/" + name; };
+    auto target = [&](const std::string& name) {
+      return (name == "uninst1.exe" ? windows : dir) + "/" + name;
+    };
     if (c.install_fails) {
       EXPECT_EQ(outcome, std::string("failed|") + kCopyFailed);
       for (const auto& [name, content] : shipped) {
@@ -141,7 +145,8 @@ TEST(FullDisk, CopiesThatRunOutOfSpaceKeepTheirSource) {
       EXPECT_EQ(outcome, "completed");
       for (const auto& [name, content] : shipped) {
         if (name == c.big_file) {
-          EXPECT_EQ(TempRoot::ReadFile(h.source + "/" + name), content) << "the source of the failed copy stays";
+          EXPECT_EQ(TempRoot::ReadFile(h.source + "/" + name), content)
+              << "the source of the failed copy stays";
           EXPECT_FALSE(TempRoot::Exists(target(name))) << "no half-written " << name;
         } else {
           EXPECT_FALSE(TempRoot::Exists(h.source + "/" + name)) << name << " moved";
@@ -172,8 +177,10 @@ class Outside {
     setenv("TMPDIR", path_.c_str(), 1);
   }
   ~Outside() {
-    if (had_tmpdir_) setenv("TMPDIR", saved_tmpdir_.c_str(), 1);
-    else unsetenv("TMPDIR");
+    if (had_tmpdir_)
+      setenv("TMPDIR", saved_tmpdir_.c_str(), 1);
+    else
+      unsetenv("TMPDIR");
     std::error_code ec;
     fs::remove_all(path_, ec);
   }
@@ -216,12 +223,12 @@ TEST(StrangeInstallDirectory, NoneCrashesLosesFilesOrWritesOutsideTheRoot) {
       {"", ""},                           // "\vantro.exe": the current drive's root
       {"Vantiro", "Temp/Setup/Vantiro"},  // relative to the current directory, the start folder
       {"..\\..\\x", "x"},
-      {"C:\\..\\..\\..\\etc", "etc"},     // ".." stops at the drive's root
-      {"C:\\Trailing. .", "Trailing"},    // trailing dots and spaces dropped, as Windows does
-      {"Q:\\Vantiro", kFails},            // no such drive
-      {"C:\\" + long_name, kFails},       // a name longer than a folder can have
+      {"C:\\..\\..\\..\\etc", "etc"},   // ".." stops at the drive's root
+      {"C:\\Trailing. .", "Trailing"},  // trailing dots and spaces dropped, as Windows does
+      {"Q:\\Vantiro", kFails},          // no such drive
+      {"C:\\" + long_name, kFails},     // a name longer than a folder can have
       {long_nested, long_nested.substr(3)},
-      {"C:\\a<b>|c", kFails},             // characters Windows forbids in names
+      {"C:\\a<b>|c", kFails},  // characters Windows forbids in names
       {"C:\\a:b", kFails},
       {"\\\\server\\share\\Vantiro", kFails},
   };
@@ -232,14 +239,16 @@ TEST(StrangeInstallDirectory, NoneCrashesLosesFilesOrWritesOutsideTheRoot) {
     ScriptInstall(h, c.typed);
     ScriptEnd(h);
     EXPECT_EQ(h.Run(), 0);
-    EXPECT_EQ(outside.Snapshot(h.root.host()), outside.Expected()) << "something was written outside the root";
+    EXPECT_EQ(outside.Snapshot(h.root.host()), outside.Expected())
+        << "something was written outside the root";
 
     if (c.installed != kFails) {
       std::string folder = h.root.drive_c() + "/" + c.installed;
       std::replace(folder.begin(), folder.end(), '\\', '/');
       EXPECT_TRUE(h.boxes.empty());
       for (const auto& [name, content] : InstallerHarness::ProductFiles()) {
-        std::string target = name == "uninst1.exe" ? h.root.drive_c() + "/windows/" + name : folder + "/" + name;
+        std::string target =
+            name == "uninst1.exe" ? h.root.drive_c() + "/windows/" + name : folder + "/" + name;
         EXPECT_EQ(TempRoot::ReadFile(target), content) << name;
       }
     } else {
@@ -279,8 +288,8 @@ TEST(StrangeInstallDirectory, LinksInTheInstallationFolderAreReplacedNotWrittenT
   // Links with the names the installer writes or deletes, pointing outside the root at a file and a
   // folder; and one with a name of its own, which must be left alone.
   const std::map<std::string, std::string> planted = {
-      {dir + "/readme.txt", outside.file()},   // deleted as an old file, then copied
-      {dir + "/vantro.doc", outside.file()},   // deleted as an old file only
+      {dir + "/readme.txt", outside.file()},    // deleted as an old file, then copied
+      {dir + "/vantro.doc", outside.file()},    // deleted as an old file only
       {dir + "/vnhelp.doc", outside.folder()},  // a folder link where a file is copied
       {dir + "/vantro.exe", outside.folder() + "/inside.txt"},
       {h.root.drive_c() + "/windows/uninst1.exe", outside.file()},
