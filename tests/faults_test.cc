@@ -159,6 +159,29 @@ TEST(FullDisk, CopiesThatRunOutOfSpaceKeepTheirSource) {
   }
 }
 
+// ---- a run again after an interrupted one
+
+// An install killed while it removed the moved files from the source leaves some of them only in the
+// installation folder. Running setup again must finish the job without losing those.
+TEST(InterruptedInstall, RunningAgainKeepsTheFilesAlreadyMoved) {
+  InstallerHarness h;
+  const std::string dir = h.Host("C:\\Program Files\\Vantiro");
+  for (const auto& [name, content] : InstallerHarness::ProductFiles()) {
+    if (name == "vantro.exe") continue;  // deleted from the source last: still there
+    TempRoot::WriteFile((name == "uninst1.exe" ? h.Host("C:\\windows") : dir) + "/" + name, content);
+    fs::remove(h.source + "/" + name);
+  }
+  ScriptInstall(h, "C:\\Program Files\\Vantiro");
+  ScriptEnd(h);
+  EXPECT_EQ(h.Run(), 0);
+  EXPECT_TRUE(h.boxes.empty());
+  for (const auto& [name, content] : InstallerHarness::ProductFiles()) {
+    std::string target = (name == "uninst1.exe" ? h.Host("C:\\windows") : dir) + "/" + name;
+    EXPECT_EQ(TempRoot::ReadFile(target), content) << name;
+    EXPECT_FALSE(TempRoot::Exists(h.source + "/" + name)) << name;
+  }
+}
+
 // ---- strange "Install to:" texts and planted links
 
 // A folder outside the system root with a file and a folder that links point at. The system root is

@@ -1,5 +1,6 @@
 #include "setup/unit2.h"
 
+#include <algorithm>
 #include <array>
 
 #include "setup/shortcuts.h"
@@ -86,6 +87,11 @@ void installfiles() {
   for (const char* name : kStaleInstallFiles) {
     std::string target = InstallTarget(name);
     if (win::SameFile(SourceDir + name, target)) continue;  // the shipped file itself: keep it
+    // An old copy whose replacement is not in the source stays: a run again after an interrupted one
+    // finds some files already moved, and deleting their installed copies would lose them.
+    bool shipped = std::find_if(kShippedFiles.begin(), kShippedFiles.end(),
+                                [name](const char* f) { return std::string(f) == name; }) != kShippedFiles.end();
+    if (shipped && !win::FileReadable(SourceDir + name)) continue;
     win::DeleteFileA(target);
   }
 
