@@ -2,8 +2,9 @@
 # Kill test: installs a product with a large main program through the real install engine (headless)
 # and SIGKILLs the installer at random moments of the transfer. After each kill every shipped file must
 # be whole (sha256) in the source folder or in its target (or both), no file under a product name may be
-# partial, and both hives and any shortcut files must still parse. Then the files are put back and the
-# next round starts from the same source.
+# partial, and both hives and any shortcut files must still parse. Then setup runs again to its end and
+# must leave every file whole in its target. Then the files are put back and the next round starts from
+# the same source.
 #
 #   scripts/kill-test.sh [KILLS] [SIZE_MB]      defaults: 100 kills, a 300 MB vantro.exe
 #
@@ -87,6 +88,7 @@ echo "uninterrupted install: ${full}s; killing $kills times at random moments wi
 
 violations=0
 checked=0
+reruns=0
 leftovers=0
 declare -A phase=([before]=0 [copying]=0 [moving]=0 [done]=0)
 began=$(date +%s)
@@ -140,6 +142,20 @@ for ((k = 1; k <= kills; ++k)); do
   if ! report=$("$checker" "$WINROOT/system.reg" "$WINROOT/user.reg" "${links[@]}"); then
     echo "VIOLATION kill $k: $report"; violations=$((violations + 1))
   fi
+  # Running setup again finishes the job: every file whole in its target, the source emptied. (When
+  # the kill came after the main program left the source, the install was already complete.)
+  if [[ -e $source_dir/vantro.exe ]]; then
+    reruns=$((reruns + 1))
+    if ! (cd "$source_dir" && exec "$driver" 2>/dev/null); then
+      echo "VIOLATION kill $k: running setup again failed"; violations=$((violations + 1))
+    fi
+    for f in "${files[@]}"; do
+      checked=$((checked + 1))
+      if ! whole "$f" "$(target_of "$f")" || [[ -e $source_dir/$f ]]; then
+        echo "VIOLATION kill $k: after running setup again $f is not installed whole"; violations=$((violations + 1))
+      fi
+    done
+  fi
   if ((violations > 0)); then restore damaged; else restore; fi
 done
 elapsed=$(($(date +%s) - began))
@@ -148,6 +164,7 @@ echo
 echo "kill test: ${size_mb} MB vantro.exe, uninterrupted install ${full}s"
 printf '  kills                %d (before the transfer %d, copying %d, moving %d, after it %d)\n' \
   "$kills" "${phase[before]}" "${phase[copying]}" "${phase[moving]}" "${phase[done]}"
+printf '  runs again           %d (each to its end, every file then whole in its target)\n' "$reruns"
 printf '  files checked        %d\n' "$checked"
 printf '  temporaries left     %d (hidden .NAME.copy-* files of interrupted copies)\n' "$leftovers"
 printf '  violations           %d\n' "$violations"
