@@ -220,3 +220,30 @@ TEST_F(FilesTest, ListDirectoryGivesNamesInTheCodePage) {
 
 }  // namespace
 }  // namespace win
+
+namespace win {
+namespace {
+
+// A copy killed midway leaves its hidden temporary file; the next copy to that name removes it, but
+// never one whose copier is still running.
+TEST(FilesAbandonedCopies, NextCopyRemovesWhatADeadCopierLeft) {
+  TempRoot root;
+  const std::string folder = root.drive_c() + "/dir";
+  TempRoot::WriteFile(root.drive_c() + "/source.bin", "new");
+  pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  waitpid(dead, nullptr, 0);
+  const std::string abandoned = folder + "/.target.bin.copy-" + std::to_string(dead) + "-00000000deadbeef";
+  const std::string running = folder + "/.target.bin.copy-" + std::to_string(getpid()) + "-00000000feedface";
+  const std::string other = folder + "/.other.bin.copy-" + std::to_string(dead) + "-0000000000000001";
+  for (const auto& f : {abandoned, running, other}) TempRoot::WriteFile(f, "partial");
+
+  ASSERT_TRUE(CopyFileA("C:\\source.bin", "C:\\dir\\target.bin", false));
+  EXPECT_EQ(TempRoot::ReadFile(folder + "/target.bin"), "new");
+  EXPECT_FALSE(TempRoot::Exists(abandoned));
+  EXPECT_TRUE(TempRoot::Exists(running));
+  EXPECT_TRUE(TempRoot::Exists(other));  // another name's leftovers wait for a copy to that name
+}
+
+}  // namespace
+}  // namespace win

@@ -2,12 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -39,6 +41,25 @@ std::string TemporaryNameBeside(const std::string& host_path) {
                 static_cast<unsigned long long>(random()));
   std::string base = host_path.substr(host_path.rfind('/') + 1);
   return FolderOf(host_path) + "/." + base + suffix;
+}
+
+// Removes temporary copies for `host_path` left by a copier that was killed (its process is gone), so an
+// interrupted installation does not leave a program-sized hidden file behind for good. A copy whose
+// process still runs, or whose name does not parse, is left alone.
+void RemoveAbandonedCopies(const std::string& host_path) {
+  const std::string prefix = "." + host_path.substr(host_path.rfind('/') + 1) + ".copy-";
+  DIR* dir = opendir(FolderOf(host_path).c_str());
+  if (!dir) return;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    char* end = nullptr;
+    long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+    if (pid <= 0 || !end || *end != '-') continue;
+    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    unlinkat(dirfd(dir), name.c_str(), 0);
+  }
+  closedir(dir);
 }
 
 // Fails for a path that does not exist, with the "not found" Windows gives for it.
@@ -79,6 +100,7 @@ bool CopyBytes(int in, int out) {
 // flushes it and renames it over `target` (or, with `no_replace`, to `target` only when that is free).
 // On failure the temporary file is gone, `target` is as it was, and errno tells why.
 bool CopyOpenFile(int in, const struct stat& source, const std::string& target, bool no_replace) {
+  RemoveAbandonedCopies(target);
   std::string temp = TemporaryNameBeside(target);
   int out = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (out < 0) return false;
