@@ -4,6 +4,7 @@
 #include "ui/forms.h"
 #include "ui/layout.h"
 #include "ui/resources.h"
+#include "ui/text_lines.h"
 
 namespace ui {
 
@@ -131,19 +132,8 @@ void TMemo::SetLines(std::vector<std::string> lines) {
 }
 
 void TMemo::SetLinesText(std::string_view text) {
-  std::vector<std::string> lines;
-  std::string line;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(line);
-      line.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
+  std::vector<std::string> lines = SplitLines(text);
+  if (lines.back().empty()) lines.pop_back();  // a closing line break starts no line of its own
   SetLines(std::move(lines));
 }
 

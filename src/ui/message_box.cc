@@ -15,20 +15,6 @@ constexpr int kButtonHeight = 23;
 constexpr int kButtonGap = 6;
 }  // namespace
 
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      lines.emplace_back();
-    } else {
-      lines.back() += c;
-    }
-  }
-  return lines;
-}
-
 TMessageForm::TMessageForm(TComponent* owner, const std::string& text, const std::string& caption,
                            unsigned flags)
     : TForm(owner) {

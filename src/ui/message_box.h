@@ -6,6 +6,7 @@
 
 #include "ui/controls.h"
 #include "ui/forms.h"
+#include "ui/text_lines.h"
 
 namespace ui {
 
@@ -19,8 +20,5 @@ class TMessageForm : public TForm {
   TButton* CancelButton = nullptr;  // null for a box with OK only
   StockIcon IconKind = StockIcon::None;
 };
-
-// The lines of a text broken at CR LF, CR or LF.
-std::vector<std::string> SplitLines(const std::string& text);
 
 }  // namespace ui

@@ -70,18 +70,7 @@ void DrawDrive(int x, int y) {
 }
 
 // The focus rectangle over a highlighted entry: the system inverts the dots, so they show light.
-void DrawFocusOnHighlight(int x, int y, int w, int h) {
-  if (w <= 0 || h <= 0) return;
-  fl_color(ToFlColor(clHighlightText));
-  for (int i = x; i < x + w; i += 2) {
-    fl_point(i, y);
-    fl_point(i, y + h - 1);
-  }
-  for (int j = y; j < y + h; j += 2) {
-    fl_point(x, j);
-    fl_point(x + w - 1, j);
-  }
-}
+void DrawFocusOnHighlight(int x, int y, int w, int h) { DrawFocusRect(x, y, w, h, ToFlColor(clHighlightText)); }
 
 // The user gave the widget the focus by clicking it: tell the framework, unless it already has it there.
 void PostFocus(TWinControl& control) {

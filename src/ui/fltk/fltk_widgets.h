@@ -87,7 +87,7 @@ void DrawDisabledText(const std::string& text, const TFont& font, const TextBox&
 int LineWidth(std::string_view text);
 
 // A dotted rectangle, as around the caption of a focused button or check box.
-void DrawFocusRect(int x, int y, int w, int h);
+void DrawFocusRect(int x, int y, int w, int h, Fl_Color color = FL_BLACK);
 
 // ---- the window system (display.cc)
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ui/fltk/fltk_widgets.h"
+#include "ui/text_lines.h"
 #include "win/codepage.h"
 
 namespace ui {
@@ -61,16 +62,7 @@ std::string DisplayText(const std::string& text) { return win::AnsiToUtf8(text);
 
 std::vector<std::string> LayoutLines(std::string_view text, int wrap_width,
                                      const std::function<double(std::string_view)>& measure) {
-  std::vector<std::string> hard(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      hard.emplace_back();
-    } else {
-      hard.back() += c;
-    }
-  }
+  std::vector<std::string> hard = SplitLines(text);
   if (wrap_width <= 0) return hard;
 
   std::vector<std::string> out;
@@ -146,9 +138,9 @@ void DrawDisabledText(const std::string& text, const TFont& font, const TextBox&
   DrawLines(lines, font.Underline, fl_rgb_color(128, 128, 128), box, 0, 0);
 }
 
-void DrawFocusRect(int x, int y, int w, int h) {
+void DrawFocusRect(int x, int y, int w, int h, Fl_Color color) {
   if (w <= 0 || h <= 0) return;
-  fl_color(FL_BLACK);
+  fl_color(color);
   // Every other pixel, as the system's focus rectangle.
   for (int i = x; i < x + w; i += 2) {
     fl_point(i, y);
