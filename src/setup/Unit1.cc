@@ -61,8 +61,9 @@ TForm1::TForm1(ui::TComponent* owner) : ui::TForm(owner) {
   RegisterHandler<void(ui::TObject*, win::SOCKET)>(
       "Sockets1SessionConnected", [this](ui::TObject* s, win::SOCKET k) { Sockets1SessionConnected(s, k); });
   RegisterHandler<void(ui::TObject*, win::SOCKET, int, const std::string&)>(
-      "Sockets1ErrorOccurred",
-      [this](ui::TObject* s, win::SOCKET k, int e, const std::string& m) { Sockets1ErrorOccurred(s, k, e, m); });
+      "Sockets1ErrorOccurred", [this](ui::TObject* s, win::SOCKET k, int e, const std::string& m) {
+        Sockets1ErrorOccurred(s, k, e, m);
+      });
   LoadLayout("Unit1.layout");
 }
 
@@ -136,7 +137,8 @@ void TForm1::Button1Click(ui::TObject*) {
   // The program paths are quoted: an unquoted "C:\Program Files\..." would let C:\Program.exe start.
   if (CheckBox3->Checked()) win::WinExec("\"" + InstallDir + "\\vantro.exe\"", win::SW_SHOWNORMAL);
   if (CheckBox4->Checked())
-    win::WinExec("\"" + WindowsDir + "\\notepad.exe\" \"" + InstallDir + "\\readme.txt\"", win::SW_SHOWNORMAL);
+    win::WinExec("\"" + WindowsDir + "\\notepad.exe\" \"" + InstallDir + "\\readme.txt\"",
+                 win::SW_SHOWNORMAL);
   Close();
 }
 

@@ -12,7 +12,7 @@ class TForm4 : public ui::TForm {
   explicit TForm4(ui::TComponent* owner);
 
   ui::TLabel* Label1 = nullptr;
-  ui::TMemo* Memo1 = nullptr;  // the agreement text
+  ui::TMemo* Memo1 = nullptr;      // the agreement text
   ui::TButton* Button1 = nullptr;  // Agree
   ui::TButton* Button2 = nullptr;  // Cancel
 

@@ -29,13 +29,14 @@ const char kCopyFailedMessage[] =
     "Vantiro that is running on your system and that you have adequate drive space.";
 
 // Old files removed from the installation directory before the copies, in this order.
-constexpr std::array<const char*, 5> kStaleInstallFiles = {"vantro.exe", "vantro.doc", "readme.txt", "iplist.txt",
-                                                           "portslist.txt"};
+constexpr std::array<const char*, 5> kStaleInstallFiles = {"vantro.exe", "vantro.doc", "readme.txt",
+                                                           "iplist.txt", "portslist.txt"};
 // Copied into the installation directory after the main executable, results not examined.
-constexpr std::array<const char*, 4> kProductFiles = {"portslist.txt", "iplist.txt", "vnhelp.doc", "readme.txt"};
+constexpr std::array<const char*, 4> kProductFiles = {"portslist.txt", "iplist.txt", "vnhelp.doc",
+                                                      "readme.txt"};
 // Removed from the source directory once all copies were attempted, in this order.
-constexpr std::array<const char*, 6> kShippedFiles = {"portslist.txt", "iplist.txt", "vnhelp.doc", "readme.txt",
-                                                      "uninst1.exe",   "vantro.exe"};
+constexpr std::array<const char*, 6> kShippedFiles = {"portslist.txt", "iplist.txt",  "vnhelp.doc",
+                                                      "readme.txt",    "uninst1.exe", "vantro.exe"};
 
 std::string InstallTarget(const char* name) { return InstallDir + "\\" + name; }
 
@@ -89,8 +90,9 @@ void installfiles() {
     if (win::SameFile(SourceDir + name, target)) continue;  // the shipped file itself: keep it
     // An old copy whose replacement is not in the source stays: a run again after an interrupted one
     // finds some files already moved, and deleting their installed copies would lose them.
-    bool shipped = std::find_if(kShippedFiles.begin(), kShippedFiles.end(),
-                                [name](const char* f) { return std::string(f) == name; }) != kShippedFiles.end();
+    bool shipped = std::find_if(kShippedFiles.begin(), kShippedFiles.end(), [name](const char* f) {
+                     return std::string(f) == name;
+                   }) != kShippedFiles.end();
     if (shipped && !win::FileReadable(SourceDir + name)) continue;
     win::DeleteFileA(target);
   }
