@@ -24,14 +24,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::InstallerHarness;
+using testing_support::kCopyFailedText;
+using testing_support::kInstalledNames;
 using testing_support::TempRoot;
-
-const char kCopyFailed[] =
-    "There was an error installing Vantiro.\r\rBe sure that you have closed any previous version of Vantiro "
-    "that is running on your system and that you have adequate drive space.";
-
-const std::vector<std::string> kInstalledNames = {"vantro.exe", "portslist.txt", "iplist.txt", "vnhelp.doc",
-                                                  "readme.txt"};
 
 // Default road with the sign-up skipped: no connection is tried, so nothing but the files matters.
 void ScriptInstall(InstallerHarness& h, const std::string& install_dir, bool desktop_icon = false) {
@@ -136,7 +131,7 @@ TEST(FullDisk, CopiesThatRunOutOfSpaceKeepTheirSource) {
       return (name == "uninst1.exe" ? windows : dir) + "/" + name;
     };
     if (c.install_fails) {
-      EXPECT_EQ(outcome, std::string("failed|") + kCopyFailed);
+      EXPECT_EQ(outcome, std::string("failed|") + kCopyFailedText);
       for (const auto& [name, content] : shipped) {
         EXPECT_EQ(TempRoot::ReadFile(h.source + "/" + name), content) << name << " must stay in the source";
         EXPECT_FALSE(TempRoot::Exists(target(name))) << name;
@@ -276,7 +271,7 @@ TEST(StrangeInstallDirectory, NoneCrashesLosesFilesOrWritesOutsideTheRoot) {
       }
     } else {
       ASSERT_EQ(h.boxes.size(), 1u);
-      EXPECT_EQ(h.boxes[0].text, kCopyFailed);
+      EXPECT_EQ(h.boxes[0].text, kCopyFailedText);
       for (const auto& [name, content] : InstallerHarness::ProductFiles())
         EXPECT_EQ(TempRoot::ReadFile(h.source + "/" + name), content) << name << " must stay in the source";
     }

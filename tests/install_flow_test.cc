@@ -14,14 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::InstallerHarness;
+using testing_support::kCopyFailedText;
+using testing_support::kInstalledNames;
 using testing_support::TempRoot;
-
-const char kCopyFailed[] =
-    "There was an error installing Vantiro.\r\rBe sure that you have closed any previous version of Vantiro that "
-    "is running on your system and that you have adequate drive space.";
-
-const std::vector<std::string> kProductNames = {"vantro.exe", "portslist.txt", "iplist.txt", "vnhelp.doc",
-                                                "readme.txt"};
 
 struct InstallFlow : ::testing::Test {
   InstallerHarness h;
@@ -35,7 +30,8 @@ struct InstallFlow : ::testing::Test {
     return "";
   }
   void ExpectInstalledIn(const std::string& host_dir) const {
-    for (const auto& name : kProductNames) EXPECT_EQ(TempRoot::ReadFile(host_dir + "/" + name), Content(name)) << name;
+    for (const auto& name : kInstalledNames)
+      EXPECT_EQ(TempRoot::ReadFile(host_dir + "/" + name), Content(name)) << name;
     EXPECT_EQ(TempRoot::ReadFile(h.root.drive_c() + "/windows/uninst1.exe"), Content("uninst1.exe"));
   }
   void ExpectSourceEmptied() const {
@@ -75,7 +71,7 @@ TEST_F(InstallFlow, DefaultInstallMovesTheFilesAndShowsCompletion) {
 TEST_F(InstallFlow, InstallDirectoryShapes) {
   struct Case {
     const char* typed;
-    const char* existing;  // made before the run, relative to drive_c
+    const char* existing;   // made before the run, relative to drive_c
     const char* installed;  // where the files land, relative to drive_c
   } cases[] = {
       {"C:\\Tools\\Net\\Vantiro", "Tools", "Tools/Net/Vantiro"},  // missing levels made one by one
@@ -93,7 +89,7 @@ TEST_F(InstallFlow, InstallDirectoryShapes) {
     run.Click([] { return setup::Form1->BitBtn5; });
     run.ExitWith(false, false);
     EXPECT_EQ(run.Run(), 0);
-    for (const auto& name : kProductNames)
+    for (const auto& name : kInstalledNames)
       EXPECT_TRUE(TempRoot::Exists(run.root.drive_c() + "/" + c.installed + "/" + name)) << name;
     EXPECT_EQ(setup::InstallDir, c.typed);
   }
@@ -101,7 +97,8 @@ TEST_F(InstallFlow, InstallDirectoryShapes) {
 
 TEST_F(InstallFlow, ExistingInstallationIsReplacedAndOldDocumentRemoved) {
   std::string dir = h.root.drive_c() + "/Program Files/Vantiro";
-  for (const char* name : {"vantro.exe", "vantro.doc", "readme.txt", "vnhelp.doc", "iplist.txt", "portslist.txt"})
+  for (const char* name :
+       {"vantro.exe", "vantro.doc", "readme.txt", "vnhelp.doc", "iplist.txt", "portslist.txt"})
     TempRoot::WriteFile(dir + "/" + name, "old");
   TempRoot::WriteFile(h.root.drive_c() + "/windows/uninst1.exe", "old");
   h.InstallWithEmail("");
@@ -120,11 +117,12 @@ TEST_F(InstallFlow, MissingMainProgramStopsBeforeAnythingIsDeleted) {
   bool completion_seen = false;
   h.InstallWithEmail("a@b.c");
   h.AnswerBox();
-  h.backend.When([] { return setup::Form1 && setup::Form1->Panel2->Visible(); }, [&] { completion_seen = true; });
+  h.backend.When([] { return setup::Form1 && setup::Form1->Panel2->Visible(); },
+                 [&] { completion_seen = true; });
   EXPECT_EQ(h.Run(), 0);
   ASSERT_EQ(h.boxes.size(), 1u);
   EXPECT_EQ(h.boxes[0].caption, "Setup");
-  EXPECT_EQ(h.boxes[0].text, kCopyFailed);
+  EXPECT_EQ(h.boxes[0].text, kCopyFailedText);
   EXPECT_EQ(h.boxes[0].icon, ui::StockIcon::None);
   EXPECT_TRUE(setup::InstallFailed);
   EXPECT_FALSE(completion_seen);
@@ -143,7 +141,7 @@ TEST_F(InstallFlow, UncopyableMainProgramShowsMessageAndKeepsTheSource) {
   h.AnswerBox();
   EXPECT_EQ(h.Run(), 0);
   ASSERT_EQ(h.boxes.size(), 1u);
-  EXPECT_EQ(h.boxes[0].text, kCopyFailed);
+  EXPECT_EQ(h.boxes[0].text, kCopyFailedText);
   EXPECT_TRUE(setup::InstallFailed);
   ExpectSourceWhole();
 }
@@ -157,7 +155,8 @@ TEST_F(InstallFlow, OtherFilesMissingOrUncopyableAreSilentAndKeepTheirSource) {
   EXPECT_EQ(h.Run(), 0);
   EXPECT_TRUE(h.boxes.empty());
   std::string dir = h.root.drive_c() + "/Program Files/Vantiro";
-  for (const char* name : {"vantro.exe", "portslist.txt", "vnhelp.doc"}) EXPECT_TRUE(TempRoot::Exists(dir + "/" + name));
+  for (const char* name : {"vantro.exe", "portslist.txt", "vnhelp.doc"})
+    EXPECT_TRUE(TempRoot::Exists(dir + "/" + name));
   EXPECT_FALSE(TempRoot::Exists(dir + "/iplist.txt"));
   EXPECT_EQ(TempRoot::ReadFile(h.source + "/readme.txt"), Content("readme.txt"));
   EXPECT_FALSE(TempRoot::Exists(h.source + "/vantro.exe"));
@@ -175,7 +174,7 @@ TEST_F(InstallFlow, InstallingIntoTheSourceFolderLosesNothing) {
     run.ExitWith(false, false);
     EXPECT_EQ(run.Run(), 0);
     EXPECT_TRUE(run.boxes.empty());
-    for (const auto& name : kProductNames)
+    for (const auto& name : kInstalledNames)
       EXPECT_EQ(TempRoot::ReadFile(run.source + "/" + name), Content(name)) << name;
     EXPECT_TRUE(TempRoot::Exists(run.root.drive_c() + "/windows/uninst1.exe"));
   }
@@ -220,8 +219,10 @@ TEST_F(InstallFlow, QuitAndCloseBoxEndTheProgramWithNothingWritten) {
     run.AgreeWhenShown();
     if (way == 2) run.Click([] { return setup::Form1->BitBtn3; });  // close box on the sign-up panel
     run.backend.Then([way] {
-      if (way == 0) ui::HeadlessBackend::Click(setup::Form1->BitBtn2);
-      else ui::HeadlessBackend::CloseBox(setup::Form1);
+      if (way == 0)
+        ui::HeadlessBackend::Click(setup::Form1->BitBtn2);
+      else
+        ui::HeadlessBackend::CloseBox(setup::Form1);
     });
     EXPECT_EQ(run.Run(), 0);
     for (const auto& [name, content] : InstallerHarness::ProductFiles())

@@ -20,6 +20,16 @@ struct ShownBox {
   ui::Millis at;
 };
 
+// The message the installer shows when its main program cannot be copied.
+inline constexpr char kCopyFailedText[] =
+    "There was an error installing Vantiro.\r\rBe sure that you have closed any previous version of Vantiro "
+    "that "
+    "is running on your system and that you have adequate drive space.";
+
+// The five files that land in the installation directory (the uninstaller goes to the Windows directory).
+inline const std::vector<std::string> kInstalledNames = {"vantro.exe", "portslist.txt", "iplist.txt",
+                                                         "vnhelp.doc", "readme.txt"};
+
 class InstallerHarness {
  public:
   // The six shipped files and their contents, as the harness writes them.
@@ -40,8 +50,8 @@ class InstallerHarness {
   void SetHostsEntry(const std::string& address, const std::string& name);
 
   // Script steps.
-  void AgreeWhenShown();         // Agree on the licence agreement once it shows
-  void AnswerBox();              // record the next message box and press its OK
+  void AgreeWhenShown();                                      // Agree on the licence agreement once it shows
+  void AnswerBox();                                           // record the next message box and press its OK
   void Click(const std::function<ui::TControl*()>& control);  // a control of a form, looked up late
   void Type(const std::function<ui::TEdit*()>& edit, const std::string& text);
   // The default road up to the completion panel: Agree, Install, e-mail, OK, wait for completion.
