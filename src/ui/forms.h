@@ -109,8 +109,7 @@ class TForm : public TWinControl {
   std::map<std::string, std::function<bool(TComponent*)>> binders_;
   TWinControl* active_control_ = nullptr;
   bool modal_ = false;
-  int modal_result_ = mrNoneValue;
-  static constexpr int mrNoneValue = 0;
+  int modal_result_ = 0;  // mrNone
 };
 
 }  // namespace ui

@@ -146,14 +146,14 @@ class Parser {
     } else if (c == '-' || std::isdigit(static_cast<unsigned char>(c))) {
       v.kind = LayoutValue::Integer;
       size_t start = pos_++;
-      bool hex = false;
-      while (pos_ < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[pos_]))) ++pos_;
-      (void)hex;
+      while (pos_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+      if (pos_ - start == 1 && c == '-') Fail(source_, line_, "number expected after -");
       v.number = std::stoll(std::string(text_.substr(start, pos_ - start)));
     } else if (c == '$') {
       ++pos_;
       size_t start = pos_;
       while (pos_ < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+      if (pos_ == start) Fail(source_, line_, "hex digits expected after $");
       v.kind = LayoutValue::Integer;
       v.number = std::stoll(std::string(text_.substr(start, pos_ - start)), nullptr, 16);
     } else if (c == '[') {

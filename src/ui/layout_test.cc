@@ -44,6 +44,8 @@ TEST(Layout, ErrorsNameTheSourceAndLine) {
       {"object A: TForm\n  Left 3\nend\n", "layout x line 2: '=' expected after Left"},
       {"object A: TForm\nend\nextra", "layout x line 3: text after the last end"},
       {"object A TForm\nend\n", "layout x line 1: ':' expected after object name"},
+      {"object A: TForm\n  Left = -\nend\n", "layout x line 2: number expected after -"},
+      {"object A: TForm\n  Color = $\nend\n", "layout x line 2: hex digits expected after $"},
   };
   for (const auto& c : cases) {
     try {
