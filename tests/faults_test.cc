@@ -3,6 +3,8 @@
 // elsewhere, plus links planted in the installation folder. Whatever happens, nothing of the product is
 // lost, nothing is written outside the system root, and no link is written through.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -174,6 +176,80 @@ TEST(InterruptedInstall, RunningAgainKeepsTheFilesAlreadyMoved) {
     std::string target = (name == "uninst1.exe" ? h.Host("C:\\windows") : dir) + "/" + name;
     EXPECT_EQ(TempRoot::ReadFile(target), content) << name;
     EXPECT_FALSE(TempRoot::Exists(h.source + "/" + name)) << name;
+  }
+}
+
+// ---- two installers at once
+
+// Another installer (another process) in the middle of moving the same product: this one stops with the
+// copy-failure message before it deletes anything, as it would a moment later with the sources gone.
+TEST(TwoInstallers, OneMovingTheProductStopsTheOtherBeforeItDeletesAnything) {
+  InstallerHarness h;
+  const std::string dir = h.Host("C:\\Program Files\\Vantiro");
+  for (const auto& name : kInstalledNames) TempRoot::WriteFile(dir + "/" + name, "previous " + name);
+  ScriptInstall(h, "C:\\Program Files\\Vantiro");
+  ScriptEnd(h);
+
+  int other = open(h.source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+  std::string outcome = RunWithFileSizeLimit(RLIM_INFINITY, [&h] {
+    h.Run();
+    std::string seen = setup::InstallFailed ? "failed" : "completed";
+    for (const auto& box : h.boxes) seen += "|" + box.text;
+    return seen;
+  });
+  close(other);
+
+  EXPECT_EQ(outcome, std::string("failed|") + kCopyFailedText);
+  for (const auto& name : kInstalledNames)
+    EXPECT_EQ(TempRoot::ReadFile(dir + "/" + name), "previous " + name) << "the previous installation stays";
+  for (const auto& [name, content] : InstallerHarness::ProductFiles())
+    EXPECT_EQ(TempRoot::ReadFile(h.source + "/" + name), content) << name << " stays in the source";
+}
+
+// Two installers of the same product started together, over a previous installation, many times: one
+// completes, the other shows the copy-failure message, and every file is whole where it should be.
+TEST(TwoInstallers, StartedTogetherTheyLoseNothing) {
+  const std::string big(4 << 20, 'v');  // a main program that takes a moment to move
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    InstallerHarness h;
+    const std::string dir = h.Host("C:\\Program Files\\Vantiro");
+    for (const auto& name : kInstalledNames) TempRoot::WriteFile(dir + "/" + name, "previous " + name);
+    std::map<std::string, std::string> shipped;
+    for (const auto& [name, content] : InstallerHarness::ProductFiles())
+      shipped[name] = name == "vantro.exe" ? big : content;
+    TempRoot::WriteFile(h.source + "/vantro.exe", big);
+    ScriptInstall(h, "C:\\Program Files\\Vantiro");
+    ScriptEnd(h);
+
+    pid_t installers[2];
+    for (pid_t& pid : installers) {
+      pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        h.Run();
+        bool failed_as_told = h.boxes.size() == 1 && h.boxes[0].text == kCopyFailedText;
+        _exit(!setup::InstallFailed && h.boxes.empty() ? 0 : setup::InstallFailed && failed_as_told ? 2 : 1);
+      }
+    }
+    std::vector<int> codes;
+    for (pid_t pid : installers) {
+      int status = 0;
+      waitpid(pid, &status, 0);
+      codes.push_back(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+    }
+    std::sort(codes.begin(), codes.end());
+    EXPECT_EQ(codes, (std::vector<int>{0, 2})) << "one completes, the other is told";
+
+    for (const auto& [name, content] : shipped) {
+      std::string target = (name == "uninst1.exe" ? h.Host("C:\\windows") : dir) + "/" + name;
+      EXPECT_EQ(TempRoot::ReadFile(target), content) << name << " arrived whole";
+      EXPECT_FALSE(TempRoot::Exists(h.source + "/" + name)) << name << " left the source";
+    }
+    EXPECT_TRUE(Leftovers(dir).empty());
+    if (HasFailure()) break;
   }
 }
 

@@ -70,6 +70,12 @@ bool copyshipped(const char* name, const std::string& target, Transfer& transfer
   return true;
 }
 
+void copyfailed(win::FolderLock& transfer_lock) {
+  transfer_lock.Release();
+  Application->MessageBox(kCopyFailedMessage, Application->Title, ui::MB_OK);
+  InstallFailed = true;
+}
+
 }  // namespace
 
 void installfiles() {
@@ -77,11 +83,16 @@ void installfiles() {
   getshellfolders();
   createinstalldir();
 
+  // Another installer moving this product's files now stops this one before it deletes anything: its
+  // checks of the sources and the other's moves would interleave. It ends as it would a moment later,
+  // when the sources are gone. The hold is let go before any message waits for the person.
+  win::FolderLock transfer_lock;
+  bool busy = !transfer_lock.TryAcquire(SourceDir) && win::GetLastError() == win::ERROR_SHARING_VIOLATION;
+
   // A missing or unreadable main program is known before anything is deleted: the previous
   // installation stays whole.
-  if (!win::FileReadable(SourceDir + kMainExecutable)) {
-    Application->MessageBox(kCopyFailedMessage, Application->Title, ui::MB_OK);
-    InstallFailed = true;
+  if (busy || !win::FileReadable(SourceDir + kMainExecutable)) {
+    copyfailed(transfer_lock);
     return;
   }
 
@@ -100,8 +111,7 @@ void installfiles() {
   Transfer transfer;
   bool in_place = false;
   if (!copyshipped(kMainExecutable, InstallTarget(kMainExecutable), transfer, in_place)) {
-    Application->MessageBox(kCopyFailedMessage, Application->Title, ui::MB_OK);
-    InstallFailed = true;
+    copyfailed(transfer_lock);
     return;
   }
   for (const char* name : kProductFiles) copyshipped(name, InstallTarget(name), transfer, in_place);
@@ -112,6 +122,7 @@ void installfiles() {
 
   for (size_t i = 0; i < kShippedFiles.size(); ++i)
     if (transfer.arrived[i]) win::DeleteFileA(SourceDir + kShippedFiles[i]);
+  transfer_lock.Release();
 
   LinkTarget = InstallTarget(kMainExecutable);
   if (AddDesktopIcon) makedesktopshortcut();

@@ -56,3 +56,25 @@ namespace win {
 // GENERIC_READ would succeed).
 bool FileReadable(const std::string& path);
 }  // namespace win
+
+namespace win {
+// An exclusive hold on a folder, kept while the object lives (and by nobody once the process ends,
+// however it ends). Two installers moving the same product's files take turns through it: checking a
+// source and deleting the installed copy it replaces must not interleave with another run's moves.
+class FolderLock {
+ public:
+  FolderLock() = default;
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  ~FolderLock() { Release(); }
+
+  // Takes the hold without waiting. Fails with ERROR_SHARING_VIOLATION while another holder has it, and
+  // like ListDirectory when the folder cannot be opened. A hold already taken is released first.
+  bool TryAcquire(const std::string& folder);
+  void Release();
+  bool Held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+}  // namespace win

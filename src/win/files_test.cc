@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 
 #include "support/temp_root.h"
@@ -160,6 +161,54 @@ TEST_F(FilesTest, CopyPastTheFileSizeLimitFailsCleanly) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(root_.ReadFile(c_ + "/dst/big.bin"), "old");
   EXPECT_EQ(Names(c_ + "/dst"), std::vector<std::string>{"big.bin"});
+}
+
+// One holder at a time, across processes; the hold goes with its holder, even one killed outright.
+TEST_F(FilesTest, FolderLockHasOneHolderAndDiesWithIt) {
+  FolderLock mine;
+  ASSERT_TRUE(mine.TryAcquire("C:\\src\\"));
+  FolderLock again;
+  EXPECT_FALSE(again.TryAcquire("c:\\SRC")) << "the same folder however spelled";
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_TRUE(again.TryAcquire("C:\\dst")) << "another folder is free";
+  mine.Release();
+  EXPECT_TRUE(again.TryAcquire("C:\\src"));
+  again.Release();
+
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t holder = fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    FolderLock theirs;
+    char taken = theirs.TryAcquire("C:\\src") ? 'y' : 'n';
+    if (write(ready[1], &taken, 1) != 1) _exit(1);
+    pause();  // holds until killed
+    _exit(0);
+  }
+  char taken = 0;
+  ASSERT_EQ(read(ready[0], &taken, 1), 1);
+  EXPECT_EQ(taken, 'y');
+  EXPECT_FALSE(mine.TryAcquire("C:\\src"));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  EXPECT_TRUE(mine.TryAcquire("C:\\src")) << "a killed holder holds nothing";
+  close(ready[0]);
+  close(ready[1]);
+
+  struct Case {
+    std::string folder;
+    DWORD error;
+  } failures[] = {{"C:\\missing", ERROR_FILE_NOT_FOUND}, {"C:\\missing\\deeper", ERROR_PATH_NOT_FOUND},
+                  {"Q:\\", ERROR_PATH_NOT_FOUND}};
+  for (const auto& c : failures) {
+    FolderLock lock;
+    EXPECT_FALSE(lock.TryAcquire(c.folder)) << c.folder;
+    EXPECT_EQ(GetLastError(), c.error) << c.folder;
+    EXPECT_FALSE(lock.Held());
+  }
+  EXPECT_EQ(Names(c_ + "/src"), std::vector<std::string>{}) << "nothing is written into the folder";
 }
 
 TEST_F(FilesTest, MoveNeverReplaces) {
