@@ -37,21 +37,6 @@ std::string Folded(const std::string& name) {
   throw EInOutError(InOutErrorText(code), static_cast<int>(code));
 }
 
-std::vector<std::string> SplitPath(const std::string& path) {
-  std::vector<std::string> parts;
-  std::string part;
-  for (char c : path) {
-    if (c == '\\') {
-      if (!part.empty()) parts.push_back(part);
-      part.clear();
-    } else {
-      part += c;
-    }
-  }
-  if (!part.empty()) parts.push_back(part);
-  return parts;
-}
-
 char UpperDrive(char letter) {
   return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 0x20) : letter;
 }
@@ -97,7 +82,7 @@ void TDirectoryListBox::Update() {
 void TDirectoryListBox::BuildList() {
   items_.clear();
   items_.push_back(directory_.substr(0, 3));
-  for (const std::string& level : SplitPath(directory_.substr(3))) items_.push_back(level);
+  for (const std::string& level : win::PathComponents(directory_.substr(3))) items_.push_back(level);
   path_levels_ = static_cast<int>(items_.size());
   item_index_ = path_levels_ - 1;
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "win/types.h"
 
@@ -15,6 +16,10 @@ namespace win {
 // ("\a", on the current drive) and relative paths; "/" separates like "\". Fails (false, last error
 // ERROR_INVALID_NAME) for an empty path, a UNC path or characters Windows forbids in names.
 bool GetFullPathName(const std::string& path, std::string& full);
+
+// The names between the separators ("\\" or "/") of a Windows path, empty ones left out, nothing
+// resolved: "C:\\a\\\\b\\" gives {"C:", "a", "b"}.
+std::vector<std::string> PathComponents(const std::string& path);
 
 // Maps a Windows path (resolved first as above) to the host path: the drive through dosdevices, then
 // each existing component matched to a directory entry without regard to case; components that do not

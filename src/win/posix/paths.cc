@@ -59,21 +59,6 @@ bool EqualNoCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-std::vector<std::string> SplitComponents(const std::string& text) {
-  std::vector<std::string> parts;
-  std::string part;
-  for (char c : text) {
-    if (IsSeparator(c)) {
-      if (!part.empty()) parts.push_back(part);
-      part.clear();
-    } else {
-      part += c;
-    }
-  }
-  if (!part.empty()) parts.push_back(part);
-  return parts;
-}
-
 std::string JoinHost(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
 }
@@ -146,14 +131,14 @@ std::string CanonicalHostPath(const std::string& host_path) {
     absolute = std::string(getcwd(cwd, sizeof cwd) ? cwd : "/") + "/" + absolute;
   }
   std::vector<std::string> parts;
-  for (const std::string& part : SplitComponents(absolute)) parts.push_back(part);
+  for (const std::string& part : PathComponents(absolute)) parts.push_back(part);
   // Find the longest prefix that exists, resolve it, then walk the rest by its text.
   for (std::size_t n = parts.size() + 1; n-- > 0;) {
     std::string prefix = "/";
     for (std::size_t i = 0; i < n; ++i) prefix = JoinHost(prefix, parts[i]);
     std::string resolved = RealPath(prefix);
     if (resolved.empty()) continue;
-    std::vector<std::string> result = SplitComponents(resolved);
+    std::vector<std::string> result = PathComponents(resolved);
     for (std::size_t i = n; i < parts.size(); ++i) {
       if (parts[i] == ".") continue;
       if (parts[i] == "..") {
@@ -199,8 +184,8 @@ bool GetFullPathName(const std::string& path, std::string& full) {
   for (char c : rest)
     if (IsForbidden(static_cast<unsigned char>(c))) return FailWith(ERROR_INVALID_NAME);
 
-  std::vector<std::string> parts = SplitComponents(base.substr(3));
-  for (std::string part : SplitComponents(rest)) {
+  std::vector<std::string> parts = PathComponents(base.substr(3));
+  for (std::string part : PathComponents(rest)) {
     if (part == ".") continue;
     if (part == "..") {
       if (!parts.empty()) parts.pop_back();  // never above the drive's root
@@ -221,7 +206,7 @@ bool MapToHost(const std::string& path, std::string& host_path) {
   std::string host;
   if (!DriveFolder(full[0], host)) return false;
   bool existing = true;  // so far every component named an existing entry
-  for (const std::string& part : SplitComponents(full.substr(3))) {
+  for (const std::string& part : PathComponents(full.substr(3))) {
     std::string name;
     existing = existing && FindEntry(host, part, name);
     host = JoinHost(host, existing ? name : AnsiToUtf8(part));
@@ -248,7 +233,7 @@ std::string HostToWindows(const std::string& host_path) {
   }
   std::string rest = best_folder == "/" ? canonical.substr(1) : canonical.substr(best_folder.size());
   std::string windows{best_letter, ':', '\\'};
-  for (const std::string& part : SplitComponents(rest))
+  for (const std::string& part : PathComponents(rest))
     windows += (windows.size() > 3 ? "\\" : "") + Utf8ToAnsi(part);
   return windows;
 }
