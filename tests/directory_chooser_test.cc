@@ -296,6 +296,7 @@ TEST(DirectoryChooser, ClosingLeavesTheListsDirectoryCurrentAndTheNextShowingSta
   ASSERT_EQ(run.views.size(), 1u);
   EXPECT_EQ(run.views[0].directory, "C:\\Temp\\Setup\\Sub");
   EXPECT_EQ(run.views[0].field, "C:\\Temp\\Setup\\Sub\\Vantiro");
+  EXPECT_TRUE(run.views[0].list_focused) << "the last showing ended on OK; this one starts on the list";
 }
 
 TEST(DirectoryChooser, FolderRemovedMeanwhileOrDriveNotReadyShowsItsTextAndChangesNothing) {

@@ -27,9 +27,11 @@ std::string TForm3::SuggestedPath() const {
   return dir + (!dir.empty() && dir.back() == '\\' ? "" : "\\") + "Vantiro";
 }
 
-// Every showing starts again on drive C, wherever the last one left the current directory. An error
-// here (drive C not ready) ends the handler; the dialog shows all the same.
+// Every showing starts on the list (the last one may have ended on OK or in the field) and again on
+// drive C, wherever the last one left the current directory. An error here (drive C not ready) ends the
+// handler; the dialog shows all the same.
 void TForm3::FormShow(ui::TObject*) {
+  DirectoryListBox1->SetFocus();
   DirectoryListBox1->SetDirectory("C:");
   DirectoryListBox1->Update();
   ui::Application->ProcessMessages();
