@@ -6,31 +6,13 @@
 #include "ui/exceptions.h"
 #include "ui/forms.h"
 #include "ui/layout.h"
+#include "win/codepage.h"
 #include "win/files.h"
 #include "win/paths.h"
 
 namespace ui {
 
 namespace {
-
-// Upper case in Windows-1252, the way file names are compared.
-unsigned char FoldCase(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
-  switch (c) {
-    case 0x9A: return 0x8A;
-    case 0x9C: return 0x8C;
-    case 0x9E: return 0x8E;
-    case 0xFF: return 0x9F;
-    default: return c;
-  }
-}
-
-std::string Folded(const std::string& name) {
-  std::string out = name;
-  for (char& c : out) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
-  return out;
-}
 
 [[noreturn]] void RaiseLastError() {
   unsigned long code = win::GetLastError();
@@ -66,7 +48,7 @@ TDirectoryListBox::~TDirectoryListBox() {
 }
 
 void TDirectoryListBox::SetDirectory(const std::string& path) {
-  if (path.empty() || Folded(path) == Folded(directory_)) return;
+  if (path.empty() || win::CharUpperA(path) == win::CharUpperA(directory_)) return;
   std::string full;
   if (!win::GetFullPathName(path, full) || !win::SetCurrentDirectoryA(full)) RaiseLastError();
   directory_ = win::GetCurrentDirectoryA();
@@ -94,7 +76,7 @@ void TDirectoryListBox::BuildList() {
     for (const win::FindData& e : entries)
       if (e.attributes & win::FILE_ATTRIBUTE_DIRECTORY) folders.push_back(e.name);
   std::sort(folders.begin(), folders.end(), [](const std::string& a, const std::string& b) {
-    std::string fa = Folded(a), fb = Folded(b);
+    std::string fa = win::CharUpperA(a), fb = win::CharUpperA(b);
     return fa != fb ? fa < fb : a < b;
   });
   items_.insert(items_.end(), folders.begin(), folders.end());

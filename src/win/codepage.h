@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "win/types.h"
 
@@ -19,5 +20,12 @@ std::u16string MultiByteToWideChar(UINT code_page, const std::string& text);
 
 // UTF-16 to Windows-1252 ('?' for what the code page lacks).
 std::string WideCharToMultiByte(UINT code_page, const std::u16string& text);
+
+// Upper case in Windows-1252, the way Windows compares names (files, registry keys and values, window
+// titles): a-z and the accented letters fold onto their capitals; everything else stays.
+std::string CharUpperA(std::string_view text);
+
+// True when `a` and `b` are the same name but for case, compared as above.
+bool EqualNoCase(std::string_view a, std::string_view b);
 
 }  // namespace win

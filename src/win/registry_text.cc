@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "win/codepage.h"
 #include "win/registry.h"
 
 namespace win {
@@ -10,32 +11,6 @@ namespace {
 constexpr size_t kMaxKeyNameLength = 255;
 // regedit keeps continued hex lines within 80 columns, the ",\" included.
 constexpr size_t kLineWidth = 80;
-
-unsigned char FoldChar(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return c - 0x20;
-  // Windows-1252 letters: à..þ (less ÷) fold onto À..Þ; š, œ, ž, ÿ onto Š, Œ, Ž, Ÿ.
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-  switch (c) {
-    case 0x9A:
-      return 0x8A;
-    case 0x9C:
-      return 0x8C;
-    case 0x9E:
-      return 0x8E;
-    case 0xFF:
-      return 0x9F;
-  }
-  return c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (FoldChar(static_cast<unsigned char>(a[i])) != FoldChar(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 std::string_view TrimLeft(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -48,7 +23,7 @@ std::string_view TrimRight(std::string_view s) {
 }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && SameName(s.substr(0, prefix.size()), prefix);
+  return s.size() >= prefix.size() && EqualNoCase(s.substr(0, prefix.size()), prefix);
 }
 
 int HexDigit(char c) {
@@ -133,7 +108,7 @@ class Parser {
     std::string_view root = path.substr(0, path.find('\\'));
     std::string_view rest = root.size() < path.size() ? path.substr(root.size() + 1) : std::string_view();
     const char* own = HiveRootName(hive_.root());
-    if (!SameName(root, own)) {
+    if (!EqualNoCase(root, own)) {
       std::string message = "key '" + std::string(path) + "' is not under " + own;
       return Fail(lines_.number(), message);
     }
@@ -317,12 +292,6 @@ const char* HiveRootName(HiveRoot root) {
   return root == HiveRoot::kLocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
 }
 
-std::string FoldCase(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) c = static_cast<char>(FoldChar(static_cast<unsigned char>(c)));
-  return folded;
-}
-
 bool IsValidKeyPath(std::string_view path) {
   if (path.empty()) return true;
   size_t start = 0;
@@ -345,14 +314,14 @@ bool IsValidValueName(std::string_view name) {
 
 const HiveValue* HiveKey::FindValue(std::string_view name) const {
   for (const HiveValue& value : values) {
-    if (SameName(value.name, name)) return &value;
+    if (EqualNoCase(value.name, name)) return &value;
   }
   return nullptr;
 }
 
 void HiveKey::SetValue(std::string_view name, DWORD type, std::string_view data) {
   for (HiveValue& value : values) {
-    if (SameName(value.name, name)) {
+    if (EqualNoCase(value.name, name)) {
       value.type = type;
       value.data = data;
       return;
@@ -363,7 +332,7 @@ void HiveKey::SetValue(std::string_view name, DWORD type, std::string_view data)
 
 bool HiveKey::DeleteValue(std::string_view name) {
   for (auto it = values.begin(); it != values.end(); ++it) {
-    if (SameName(it->name, name)) {
+    if (EqualNoCase(it->name, name)) {
       values.erase(it);
       return true;
     }
@@ -377,12 +346,12 @@ RegistryHive::RegistryHive(HiveRoot root) : root_(root) {
 }
 
 const HiveKey* RegistryHive::FindKey(std::string_view path) const {
-  auto it = index_.find(FoldCase(path));
+  auto it = index_.find(CharUpperA(path));
   return it == index_.end() ? nullptr : &keys_[it->second];
 }
 
 HiveKey* RegistryHive::FindKey(std::string_view path) {
-  auto it = index_.find(FoldCase(path));
+  auto it = index_.find(CharUpperA(path));
   return it == index_.end() ? nullptr : &keys_[it->second];
 }
 
@@ -396,7 +365,7 @@ HiveKey& RegistryHive::CreateKey(std::string_view path, bool* created) {
     const HiveKey& parent = CreateKey(path.substr(0, slash));
     full = parent.path + std::string(path.substr(slash));
   }
-  index_[FoldCase(full)] = keys_.size();
+  index_[CharUpperA(full)] = keys_.size();
   keys_.push_back(HiveKey{full, {}});
   if (created) *created = true;
   return keys_.back();

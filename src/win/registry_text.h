@@ -55,8 +55,6 @@ class RegistryHive {
   std::unordered_map<std::string, size_t> index_;  // folded path -> place in keys_
 };
 
-// Upper-cases Windows-1252 text the way key and value names are compared.
-std::string FoldCase(std::string_view text);
 
 // A key path the hive can hold: "" or components separated by single '\', each 1 to 255 characters,
 // none holding a control character below 0x20.

@@ -33,32 +33,6 @@ char DriveLetterOf(const std::string& path) {
   return letter >= 'A' && letter <= 'Z' ? letter : 0;
 }
 
-// Upper case in Windows-1252, the way file names are compared.
-unsigned char Upper1252(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
-  switch (c) {
-    case 0x9A:
-      return 0x8A;  // š
-    case 0x9C:
-      return 0x8C;  // œ
-    case 0x9E:
-      return 0x8E;  // ž
-    case 0xFF:
-      return 0x9F;  // ÿ
-    default:
-      return c;
-  }
-}
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Upper1252(static_cast<unsigned char>(a[i])) != Upper1252(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
 std::string JoinHost(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
 }
