@@ -79,8 +79,9 @@ class FindWindowTest : public ::testing::Test {
   };
 
   // Forks a client that maps a window titled `title` (through WM_NAME, or _NET_WM_NAME in UTF-8) of
-  // class `window_class`; with `framed`, inside an untitled parent, as a window manager's frame holds it.
-  Client StartClient(const std::string& title, bool utf8, bool framed, const char* window_class = "Tool") {
+  // class `window_class`; with `frames`, inside that many untitled parents and marked with WM_STATE, as
+  // a window manager holds a client it manages (in a frame, or a wrapper inside a frame).
+  Client StartClient(const std::string& title, bool utf8, int frames, const char* window_class = "Tool") {
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
     pid_t pid = fork();
@@ -89,8 +90,18 @@ class FindWindowTest : public ::testing::Test {
       Display* display = XOpenDisplay(display_.c_str());
       if (!display) _exit(1);
       Window root = DefaultRootWindow(display);
-      Window parent = framed ? XCreateSimpleWindow(display, root, 0, 0, 200, 100, 0, 0, 0) : root;
+      Window parent = root;
+      for (int i = 0; i < frames; ++i) {
+        parent = XCreateSimpleWindow(display, parent, 0, 0, 200, 100, 0, 0, 0);
+        XMapWindow(display, parent);
+      }
       Window window = XCreateSimpleWindow(display, parent, 0, 0, 100, 50, 0, 0, 0);
+      if (frames > 0) {
+        Atom wm_state = XInternAtom(display, "WM_STATE", False);
+        long state[2] = {1, 0};  // NormalState, no icon window
+        XChangeProperty(display, window, wm_state, wm_state, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(state), 2);
+      }
       if (utf8) {
         Atom name = XInternAtom(display, "_NET_WM_NAME", False);
         Atom utf8_string = XInternAtom(display, "UTF8_STRING", False);
@@ -102,7 +113,6 @@ class FindWindowTest : public ::testing::Test {
       XClassHint hint{const_cast<char*>("tool"), const_cast<char*>(window_class)};
       XSetClassHint(display, window, &hint);
       XMapWindow(display, window);
-      if (framed) XMapWindow(display, parent);
       XSync(display, False);
       (void)!write(fds[1], &window, sizeof window);
       for (;;) pause();
@@ -122,16 +132,20 @@ class FindWindowTest : public ::testing::Test {
 };
 
 TEST_F(FindWindowTest, FindsAnotherProcesssWindowByItsExactTitle) {
-  Client plain = StartClient("Vantiro", false, false, "VantiroMain");
-  Client framed = StartClient("Framed Vantiro", false, true);
-  Client accented = StartClient("Caf\xC3\xA9 Vantiro", true, false);
+  Client plain = StartClient("Vantiro", false, 0, "VantiroMain");
+  Client framed = StartClient("Framed Vantiro", false, 1);
+  Client wrapped = StartClient("Wrapped Vantiro", false, 2);
+  Client accented = StartClient("Caf\xC3\xA9 Vantiro", true, 0);
 
   EXPECT_EQ(FindWindowA(nullptr, "Vantiro"), plain.window);
+  EXPECT_EQ(FindWindowA(nullptr, "VANTIRO"), plain.window) << "titles compare without regard to case";
   EXPECT_EQ(FindWindowA(nullptr, "Framed Vantiro"), framed.window);
+  EXPECT_EQ(FindWindowA(nullptr, "Wrapped Vantiro"), wrapped.window);
   EXPECT_EQ(FindWindowA(nullptr, "Caf\xE9 Vantiro"), accented.window);  // asked in Windows-1252
+  EXPECT_EQ(FindWindowA(nullptr, "CAF\xC9 VANTIRO"), accented.window);
   EXPECT_EQ(FindWindowA("VantiroMain", "Vantiro"), plain.window);
   EXPECT_EQ(FindWindowA("OtherClass", "Vantiro"), 0u);
-  for (const char* title : {"Vantir", "Vantiro ", "Vantiro Setup", "VANTIRO", ""})
+  for (const char* title : {"Vantir", "Vantiro ", "Vantiro Setup", ""})
     EXPECT_EQ(FindWindowA(nullptr, title), 0u) << title;
 
   // The window goes with its process.

@@ -19,7 +19,7 @@ enum : UINT { SW_HIDE = 0, SW_SHOWNORMAL = 1 };
 UINT WinExec(const std::string& command_line, UINT show_command);
 
 using HWND = std::uintptr_t;
-// The first top-level window on the X display whose title equals `title` exactly (class is ignored
+// The first top-level window on the X display whose title equals `title` but for case (class is ignored
 // when null). 0 when there is none or there is no display.
 HWND FindWindowA(const char* class_name, const char* title);
 

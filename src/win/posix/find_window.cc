@@ -1,5 +1,6 @@
-// FindWindowA over Xlib: a short-lived connection to $DISPLAY per call, the root's children and, since
-// window managers reparent clients into frames, their children one level down.
+// FindWindowA over Xlib: a short-lived connection to $DISPLAY per call. The top-level windows are the
+// root's children and, since window managers reparent clients into frames (some into a frame and a
+// wrapper inside it), the managed clients below them: the windows that carry WM_STATE.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -37,14 +38,29 @@ class WindowMatcher {
         class_name_(class_name),
         title_(title),
         net_wm_name_(XInternAtom(display, "_NET_WM_NAME", False)),
-        utf8_string_(XInternAtom(display, "UTF8_STRING", False)) {}
+        utf8_string_(XInternAtom(display, "UTF8_STRING", False)),
+        wm_state_(XInternAtom(display, "WM_STATE", False)) {}
 
+  // Titles compare as Windows compares them: without regard to case.
   bool Matches(Window window) const {
     if (title_) {
       std::optional<std::string> title = TitleOf(window);
-      if (!title || *title != title_) return false;
+      if (!title || !EqualNoCase(*title, title_)) return false;
     }
     return !class_name_ || HasClass(window);
+  }
+
+  // A window that a window manager manages (a client in its frame).
+  bool IsManagedClient(Window window) const {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool has = XGetWindowProperty(display_, window, wm_state_, 0, 0, False, AnyPropertyType, &type, &format,
+                                  &count, &after, &data) == Success &&
+               type != 0;
+    if (data) XFree(data);
+    return has;
   }
 
  private:
@@ -85,6 +101,7 @@ class WindowMatcher {
   const char* title_;
   Atom net_wm_name_;
   Atom utf8_string_;
+  Atom wm_state_;
 };
 
 // The children of `window`, top of the stacking order first (the order Windows searches in).
@@ -97,6 +114,20 @@ bool VisitChildren(Display* display, Window window, Visit visit) {
   for (unsigned int i = count; i-- > 0 && !stopped;) stopped = visit(children[i]);
   if (children) XFree(children);
   return stopped;
+}
+
+// Looks below `frame` (a window that is no client itself) for a managed client that matches; frames
+// nest a few levels at most.
+bool FindClientBelow(Display* display, const WindowMatcher& matcher, Window frame, int depth, HWND& found) {
+  if (depth > 4) return false;
+  return VisitChildren(display, frame, [&](Window child) {
+    if (matcher.IsManagedClient(child)) {
+      if (!matcher.Matches(child)) return false;
+      found = child;
+      return true;
+    }
+    return FindClientBelow(display, matcher, child, depth + 1, found);
+  });
 }
 
 }  // namespace
@@ -112,11 +143,8 @@ HWND FindWindowA(const char* class_name, const char* title) {
       found = top;
       return true;
     }
-    return VisitChildren(display, top, [&](Window client) {
-      if (!matcher.Matches(client)) return false;
-      found = client;
-      return true;
-    });
+    // A client is a whole window: what lies inside it is its own, never top-level.
+    return !matcher.IsManagedClient(top) && FindClientBelow(display, matcher, top, 1, found);
   });
   XSync(display, False);
   XSetErrorHandler(previous);
