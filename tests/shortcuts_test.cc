@@ -138,6 +138,25 @@ TEST_F(Shortcuts, StartMenuWithoutItsProgramsFolderGivesNoLinksAndNoMessage) {
   EXPECT_EQ(LocalPathOf(desktop + "/Vantiro.lnk"), "C:\\Program Files\\Vantiro\\vantro.exe");
 }
 
+// Windows files take longer paths than a shortcut's target may be (259 characters): installed there,
+// the product's shortcuts are missing, never files that point nowhere; the uninstaller's is made.
+TEST_F(Shortcuts, TargetTooLongForAShortcutLeavesThatShortcutMissing) {
+  std::string dir = "C:\\" + std::string(200, 'a') + "\\" + std::string(50, 'b');
+  h.AgreeWhenShown();
+  h.Click([] { return setup::Form1->CheckBox1; });
+  h.Type([] { return setup::Form1->Edit1; }, dir);
+  h.Click([] { return setup::Form1->BitBtn3; });
+  h.Click([] { return setup::Form1->BitBtn5; });
+  h.ExitWith(false, false);
+  ASSERT_EQ(h.Run(), 0);
+  EXPECT_TRUE(h.boxes.empty());
+  EXPECT_TRUE(TempRoot::Exists(h.root.drive_c() + "/" + std::string(200, 'a') + "/" + std::string(50, 'b') +
+                               "/vantro.exe"));
+  EXPECT_TRUE(NamesIn(desktop).empty());
+  EXPECT_EQ(NamesIn(menu), std::set<std::string>{"Uninstall.lnk"});
+  EXPECT_EQ(LocalPathOf(menu + "/Uninstall.lnk"), "C:\\windows\\uninst1.exe");
+}
+
 const char kShellFolders[] =
     "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\r\n";
 

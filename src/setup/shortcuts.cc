@@ -32,11 +32,12 @@ void createlinkobject() {
   LinkObject = std::move(refs);
 }
 
-// M2 to M4 once the object exists: the file name, the target, the save. Results are not examined:
-// a shortcut that cannot be saved is simply missing.
+// M2 to M4 once the object exists: the file name, the target, the save. Nothing is reported: a
+// shortcut that cannot be made is simply missing. A target the object refuses (too long for a shortcut)
+// is such a case: saved anyway, the file would point nowhere.
 void savelink(const std::string& path) {
   LinkFile = win::MultiByteToWideChar(win::CP_ACP, path);
-  LinkObject.shell_link->SetPath(LinkTarget.c_str());
+  if (win::FAILED(LinkObject.shell_link->SetPath(LinkTarget.c_str()))) return;
   LinkObject.persist_file->Save(LinkFile.c_str(), false);
 }
 
