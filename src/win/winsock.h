@@ -61,7 +61,8 @@ bool ResolveHostName(const std::string& name, std::uint32_t& address);
 SOCKET TcpSocket();
 
 // Starts connecting to `address`:`port` (host byte order). Returns 0 when connected at once, else
-// SOCKET_ERROR with WSAEWOULDBLOCK when the connect is under way, or another error.
+// SOCKET_ERROR with WSAEWOULDBLOCK when the connect is under way, or another error (WSAEADDRNOTAVAIL
+// for 0.0.0.0, which names no peer).
 int Connect(SOCKET s, std::uint32_t address, std::uint16_t port);
 
 // The pending error of a socket (SO_ERROR) as a WSA code; 0 when the connect succeeded.

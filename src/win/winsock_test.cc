@@ -246,6 +246,8 @@ TEST_F(WinsockTest, BadArgumentsGetErrorsNotCrashes) {
   EXPECT_EQ(send(s, nullptr, 3, 0), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAEFAULT);
   EXPECT_EQ(send(s, "x", 1, 0), SOCKET_ERROR);  // never connected
+  EXPECT_EQ(Connect(s, 0, 9000), SOCKET_ERROR) << "0.0.0.0 is no peer, not this machine";
+  EXPECT_EQ(WSAGetLastError(), WSAEADDRNOTAVAIL);
   EXPECT_EQ(closesocket(s), 0);
   EXPECT_EQ(closesocket(s), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAENOTSOCK);

@@ -220,6 +220,9 @@ SOCKET TcpSocket() {
 
 int Connect(SOCKET s, std::uint32_t address, std::uint16_t port) {
   if (!Started()) return SOCKET_ERROR;
+  // The "any" address names no peer (hosts files map names they block to it). The host would take it
+  // for this machine and hand the bytes to whatever listens here; Windows refuses it.
+  if (address == INADDR_ANY) return FailedWith(WSAEADDRNOTAVAIL);
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = htonl(address);
