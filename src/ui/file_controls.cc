@@ -128,7 +128,7 @@ void TDirectoryListBox::UserDoubleClick(int index) {
     if (!IsReachable()) return;
     if (CanFocus()) SetFocus();
     UserMoveTo(index);
-    if (!OnClick) OpenCurrent();
+    OpenCurrent();
   });
 }
 
@@ -142,9 +142,7 @@ void TDirectoryListBox::KeyDown(Key key) {
     case Key::End: return UserMoveTo(last);
     case Key::PageUp: return UserMoveTo(std::max(0, at - PageSize()));
     case Key::PageDown: return UserMoveTo(std::min(last, at < 0 ? 0 : at + PageSize()));
-    case Key::Enter:
-      if (!OnClick) OpenCurrent();
-      return;
+    case Key::Enter: return OpenCurrent();
     default: return;
   }
 }

@@ -51,11 +51,11 @@ class TDirectoryListBox : public TWinControl {
   // Input path: each posts a message; at dispatch the input is dropped unless the list is reachable.
   // A click on entry `index`: selects it (OnClick when the selection changed).
   void UserSelect(int index);
-  // A double click on entry `index`: selects it, then opens it unless OnClick is handled.
+  // A double click on entry `index`: selects it (OnClick when the selection changed), then opens it.
   void UserDoubleClick(int index);
 
   // Arrow keys, Home, End and the page keys move the selection (OnClick when it changed); Enter opens
-  // the selected entry unless OnClick is handled.
+  // the selected entry, whatever OnClick does (so an entry that failed to open can be tried again).
   void KeyDown(Key key) override;
   bool ApplyProperty(const std::string& name, const LayoutValue& value, TForm& form) override;
   // Links a drive box of the same layout that named this list before the list existed.

@@ -268,7 +268,7 @@ TEST_F(FileControls, KeysMoveTheSelectionByEntryAndByPage) {
   EXPECT_EQ(list->Directory(), "C:\\Many");
 }
 
-TEST_F(FileControls, WithoutOnClickEnterAndDoubleClickOpenTheEntry) {
+TEST_F(FileControls, EnterAndDoubleClickOpenTheEntry) {
   MakeFolders({"Temp/Setup/Alpha/Inner"});
   ASSERT_TRUE(win::SetCurrentDirectoryA("C:\\Temp\\Setup"));
   TDirectoryListBox* list = NewList();
@@ -301,7 +301,7 @@ TEST_F(FileControls, WithOpenOnClickArrowsWalkTheTree) {
                {Key::Down, "C:\\Temp\\Setup\\Alpha\\Inner"},  // no subfolders: nowhere to go
                {Key::Up, "C:\\Temp\\Setup\\Alpha"},
                {Key::Home, "C:\\"},
-               {Key::Enter, "C:\\"}};  // OnClick handles the list: Enter opens nothing more
+               {Key::Enter, "C:\\"}};  // the selected entry is the folder the list is in already
   for (const auto& s : steps) {
     HeadlessBackend::Press(form, s.key);
     app.ProcessMessages();
@@ -322,6 +322,12 @@ TEST_F(FileControls, ClickOnAFolderRemovedMeanwhileShowsFileNotFound) {
   EXPECT_EQ(list->Directory(), "C:\\Temp\\Setup");
   EXPECT_EQ(list->Items(), before);
   EXPECT_EQ(win::GetCurrentDirectoryA(), "C:\\Temp\\Setup");
+
+  // The selection stayed on the entry: once the folder is back, Enter tries it again.
+  fs::create_directories(root.drive_c() + "/Temp/Setup/Gone");
+  HeadlessBackend::Press(form, Key::Enter);
+  app.ProcessMessages();
+  EXPECT_EQ(list->Directory(), "C:\\Temp\\Setup\\Gone");
 }
 
 TEST_F(FileControls, DriveBoxMovesTheListAndFollowsIt) {
