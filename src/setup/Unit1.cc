@@ -151,7 +151,7 @@ void TForm1::findwindowsdir() { WindowsDir = win::WindowsDirectory(); }
 std::string SignUpStamp() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
-  local = *std::localtime(&now);
+  if (const std::tm* converted = std::localtime(&now)) local = *converted;  // null only past the calendar
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   return text;
