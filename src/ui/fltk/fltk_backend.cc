@@ -42,6 +42,15 @@ class FormWindow : public Fl_Double_Window {
   }
   TForm& form() { return form_; }
 
+  // The application's title names its windows to the desktop, as one program: their class (what task
+  // lists group windows by) and the label a window shows when iconified. Taken when the window maps.
+  void NameAfterApplication(const std::string& title) {
+    if (title.empty() || title == application_title_) return;
+    application_title_ = title;
+    xclass(application_title_.c_str());
+    iconlabel(application_title_.c_str());  // FLTK keeps the pointer: the string lives with the window
+  }
+
   int handle(int event) override {
     if (event == FL_FOCUS) {
       // The window got the keyboard: it goes to the control the framework has focused, not to the first
@@ -79,6 +88,7 @@ class FormWindow : public Fl_Double_Window {
   }
   TForm& form_;
   bool drawn_ = false;
+  std::string application_title_;
 };
 
 // The framework's meaning of a key press, when it has one.
@@ -430,6 +440,7 @@ void FltkBackend::FormShown(TForm& form) {
     window->set_modal();
   else if (std::find(modal.begin(), modal.end(), &form) == modal.end())
     window->clear_modal_states();
+  window->NameAfterApplication(DisplayText(Application->Title));
   window->show();
   SetWindowFunctions(*window, form.BorderIcons.SystemMenu, form.BorderIcons.Minimize,
                      form.BorderStyle == bsSizeable);
