@@ -129,8 +129,9 @@ TEST_F(InstallFlow, MissingMainProgramStopsBeforeAnythingIsDeleted) {
   // The previous installation is whole; the rest of the product is still in the source.
   EXPECT_EQ(TempRoot::ReadFile(dir + "/vantro.exe"), "previous installation");
   EXPECT_EQ(TempRoot::ReadFile(dir + "/readme.txt"), "previous notes");
-  for (const auto& [name, content] : InstallerHarness::ProductFiles())
+  for (const auto& [name, content] : InstallerHarness::ProductFiles()) {
     if (name != "vantro.exe") EXPECT_EQ(TempRoot::ReadFile(h.source + "/" + name), content);
+  }
   EXPECT_FALSE(TempRoot::Exists(h.root.drive_c() + "/windows/uninst1.exe"));
 }
 
