@@ -51,6 +51,12 @@ void TApplication::Terminate() {
 
 void TApplication::Post(std::function<void()> work) { queue_.push_back(Message{std::move(work)}); }
 
+void TApplication::PostFor(const TComponent* target, std::function<void()> work) {
+  Post([lifetime = target->Lifetime(), work = std::move(work)] {
+    if (!lifetime.expired()) work();
+  });
+}
+
 void TApplication::Dispatch(Message& message) {
   if (message.quit) {
     terminated_ = true;
@@ -117,7 +123,7 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
 // ---- input path
 
 void TApplication::InputClick(TControl* control) {
-  Post([control] {
+  PostFor(control, [control] {
     if (!control->IsReachable()) return;
     if (auto* w = dynamic_cast<TWinControl*>(control); w && w->CanFocus()) w->SetFocus();
     control->Click();
@@ -125,13 +131,13 @@ void TApplication::InputClick(TControl* control) {
 }
 
 void TApplication::InputFocus(TWinControl* control) {
-  Post([control] {
+  PostFor(control, [control] {
     if (control->CanFocus()) control->SetFocus();
   });
 }
 
 void TApplication::InputText(TEdit* edit, const std::string& text) {
-  Post([edit, text] {
+  PostFor(edit, [edit, text] {
     if (!edit->IsReachable()) return;
     if (!edit->Focused()) edit->SetFocus();
     edit->UserEdit(text);
@@ -139,7 +145,7 @@ void TApplication::InputText(TEdit* edit, const std::string& text) {
 }
 
 void TApplication::InputClose(TForm* form) {
-  Post([form] {
+  PostFor(form, [form] {
     if (!form->AcceptsInput() || !form->BorderIcons.SystemMenu) return;
     form->Close();
   });
@@ -159,7 +165,7 @@ TButton* FindButton(TForm& form, bool want_default) {
 }  // namespace
 
 void TApplication::InputKey(TForm* form, Key key) {
-  Post([form, key] {
+  PostFor(form, [form, key] {
     if (!form->AcceptsInput()) return;
     TWinControl* focused = form->ActiveControl();
     if (focused && !focused->IsReachable()) focused = nullptr;

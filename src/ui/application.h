@@ -60,6 +60,9 @@ class TApplication : public TComponent {
   void ProcessMessages();
   // Posts work to run as a message of the queue.
   void Post(std::function<void()> work);
+  // Posts work meant for `target`, dropped when the target is freed before it runs (a second click
+  // queued for a message box that the first one closed).
+  void PostFor(const TComponent* target, std::function<void()> work);
 
   // The error display: a message box captioned with the title, error icon, OK. A full stop is
   // appended when the text's last character sorts after '.'.

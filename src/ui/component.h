@@ -48,9 +48,13 @@ class TComponent : public TObject {
   // Called once every property of the layout has been applied.
   virtual void Loaded() {}
 
+  // Expires when the component is freed: work queued for it (input, notifications) checks it first.
+  std::weak_ptr<const void> Lifetime() const { return lifetime_; }
+
  private:
   TComponent* owner_;
   std::vector<TComponent*> components_;  // owned; freed in reverse order
+  std::shared_ptr<const char> lifetime_ = std::make_shared<const char>('\0');
 };
 
 class TControl : public TComponent {

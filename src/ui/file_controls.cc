@@ -116,7 +116,7 @@ void TDirectoryListBox::UserMoveTo(int index) {
 }
 
 void TDirectoryListBox::UserSelect(int index) {
-  Application->Post([this, index] {
+  Application->PostFor(this, [this, index] {
     if (!IsReachable()) return;
     if (CanFocus()) SetFocus();
     UserMoveTo(index);
@@ -124,7 +124,7 @@ void TDirectoryListBox::UserSelect(int index) {
 }
 
 void TDirectoryListBox::UserDoubleClick(int index) {
-  Application->Post([this, index] {
+  Application->PostFor(this, [this, index] {
     if (!IsReachable()) return;
     if (CanFocus()) SetFocus();
     UserMoveTo(index);
@@ -233,7 +233,7 @@ void TDriveComboBox::ChooseDrive(char letter) {
 }
 
 void TDriveComboBox::UserSelect(int index) {
-  Application->Post([this, index] {
+  Application->PostFor(this, [this, index] {
     if (!IsReachable()) return;
     if (CanFocus()) SetFocus();
     if (index >= 0 && index < static_cast<int>(drives_.size())) ChooseDrive(drives_[index]);
