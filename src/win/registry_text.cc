@@ -9,6 +9,7 @@ namespace win {
 namespace {
 
 constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxKeyDepth = 512;  // levels below the root, as Windows allows
 // regedit keeps continued hex lines within 80 columns, the ",\" included.
 constexpr size_t kLineWidth = 80;
 
@@ -295,7 +296,7 @@ const char* HiveRootName(HiveRoot root) {
 bool IsValidKeyPath(std::string_view path) {
   if (path.empty()) return true;
   size_t start = 0;
-  for (;;) {
+  for (size_t depth = 1; depth <= kMaxKeyDepth; ++depth) {
     size_t end = path.find('\\', start);
     if (end == std::string_view::npos) end = path.size();
     std::string_view component = path.substr(start, end - start);
@@ -306,6 +307,7 @@ bool IsValidKeyPath(std::string_view path) {
     if (end == path.size()) return true;
     start = end + 1;
   }
+  return false;  // deeper than a registry nests keys
 }
 
 bool IsValidValueName(std::string_view name) {
@@ -358,15 +360,27 @@ HiveKey* RegistryHive::FindKey(std::string_view path) {
 HiveKey& RegistryHive::CreateKey(std::string_view path, bool* created) {
   if (created) *created = false;
   if (HiveKey* key = FindKey(path)) return *key;
-  // Create the parent first, so that keys come after their parents and take the parent's spelling.
-  size_t slash = path.rfind('\\');
-  std::string full(path);
-  if (slash != std::string_view::npos) {
-    const HiveKey& parent = CreateKey(path.substr(0, slash));
-    full = parent.path + std::string(path.substr(slash));
+  // The nearest ancestor that exists, then each missing level from there down: keys come after their
+  // parents and take the parent's spelling.
+  size_t have = path.size();
+  const HiveKey* parent = nullptr;
+  while (!parent) {
+    have = path.rfind('\\', have == path.size() ? std::string_view::npos : have - 1);
+    if (have == std::string_view::npos) break;
+    parent = FindKey(path.substr(0, have));
   }
-  index_[CharUpperA(full)] = keys_.size();
-  keys_.push_back(HiveKey{full, {}});
+  std::string full = parent ? parent->path : "";
+  size_t start = parent ? have + 1 : 0;
+  for (;;) {
+    size_t end = path.find('\\', start);
+    if (end == std::string_view::npos) end = path.size();
+    if (!full.empty()) full += '\\';
+    full.append(path.substr(start, end - start));
+    index_[CharUpperA(full)] = keys_.size();
+    keys_.push_back(HiveKey{full, {}});
+    if (end == path.size()) break;
+    start = end + 1;
+  }
   if (created) *created = true;
   return keys_.back();
 }

@@ -56,8 +56,8 @@ class RegistryHive {
 };
 
 
-// A key path the hive can hold: "" or components separated by single '\', each 1 to 255 characters,
-// none holding a control character below 0x20.
+// A key path the hive can hold: "" or at most 512 components separated by single '\', each 1 to 255
+// characters, none holding a control character below 0x20.
 bool IsValidKeyPath(std::string_view path);
 // A value name the text form can hold: no zero, CR or LF.
 bool IsValidValueName(std::string_view name);

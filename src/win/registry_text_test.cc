@@ -222,6 +222,27 @@ TEST(RegistryTextTest, MalformedTextNamesTheLine) {
   }
 }
 
+// Keys nest 512 levels deep, as on Windows; a deeper key line (a damaged or hostile hive, here one of
+// 200,000 levels) is refused as a bad name, neither exhausting the stack nor filling memory.
+TEST(RegistryTextTest, KeysNestAtMost512LevelsDeep) {
+  auto line_of_depth = [](size_t depth) {
+    std::string key = "[HKEY_LOCAL_MACHINE";
+    for (size_t i = 0; i < depth; ++i) key += "\\k";
+    return "REGEDIT4\r\n" + key + "]\r\n\"x\"=\"y\"\r\n";
+  };
+  RegistryHive deepest(HiveRoot::kLocalMachine);
+  RegistryTextError error;
+  ASSERT_TRUE(ParseRegistryText(line_of_depth(512), deepest, error)) << error.message;
+  EXPECT_EQ(deepest.keys().size(), 1u + 512u) << "the root, then every level down to it";
+
+  for (size_t depth : {513u, 200000u}) {
+    RegistryHive hive(HiveRoot::kLocalMachine);
+    EXPECT_FALSE(ParseRegistryText(line_of_depth(depth), hive, error)) << depth;
+    EXPECT_EQ(error.line, 2) << depth;
+    EXPECT_NE(error.message.find("bad key name"), std::string::npos) << error.message;
+  }
+}
+
 TEST(RegistryTextTest, NamesMatchWithoutRegardToCaseAndKeepTheirFirstSpelling) {
   RegistryHive hive(HiveRoot::kCurrentUser);
   bool created = false;
