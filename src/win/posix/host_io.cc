@@ -50,11 +50,11 @@ void SyncParentFolder(const std::string& path) {
   close(dir);
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode) {
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode, bool exact_mode) {
   std::string temp = TemporaryNameBeside(path);
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
+  bool ok = (!exact_mode || fchmod(fd, mode) == 0) && WriteAll(fd, bytes) && fsync(fd) == 0;
   int saved = errno;
   if (close(fd) != 0 && ok) {
     ok = false;

@@ -10,9 +10,10 @@ namespace win::posix {
 // Replaces the host file `path` with `bytes` so that a reader, or a crash at any moment, sees the old
 // file or the new one, never a part: a temporary file in the same folder, written, flushed (fsync),
 // renamed over `path` (a link at `path` is replaced, not followed), then the folder flushed. The new
-// file gets `mode` (masked by the umask). On failure the temporary file is removed, `path` is as it was,
-// and errno tells why.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode = 0644);
+// file gets `mode`, masked by the umask unless `exact_mode` (a replaced file keeping the permissions it
+// had). On failure the temporary file is removed, `path` is as it was, and errno tells why.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, unsigned mode = 0644,
+                         bool exact_mode = false);
 
 // Reads a whole host file. False with errno set when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);

@@ -186,10 +186,13 @@ LONG ChangeHive(HiveRoot root, const HiveChange& change) {
   std::string after = FormatRegistryText(hive);
   if (exists && after == before) return ERROR_SUCCESS;
 
+  // A hive that is rewritten keeps its permissions (a machine hive the administrator shared with a
+  // group stays shared); a new one gets the usual ones.
   struct stat st;
-  unsigned mode = exists && stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0644;
+  bool kept = exists && stat(path.c_str(), &st) == 0;
+  unsigned mode = kept ? st.st_mode & 07777 : 0644;
   RemoveStaleTemporaries(path);
-  if (!posix::WriteFileAtomically(path, after, mode)) return WriteError(errno);
+  if (!posix::WriteFileAtomically(path, after, mode, kept)) return WriteError(errno);
   return ERROR_SUCCESS;
 }
 

@@ -132,6 +132,20 @@ TEST_F(RegistryPosixTest, FullDiskRefusesTheChangeAndKeepsTheHive) {
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 
+// A rewritten hive keeps the permissions it had, whatever the writer's umask (a machine hive shared
+// with a group stays writable by the group).
+TEST_F(RegistryPosixTest, RewritingAHiveKeepsItsPermissions) {
+  HKEY key = CreateKey(HKEY_LOCAL_MACHINE, "Software\\vnta");
+  ASSERT_EQ(chmod(SystemHive().c_str(), 0664), 0);
+  mode_t old_mask = umask(022);
+  EXPECT_EQ(SetDword(key, "changed", 1), ERROR_SUCCESS);
+  umask(old_mask);
+  struct stat st;
+  ASSERT_EQ(stat(SystemHive().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0664u);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+}
+
 // Two processes change the same key at the same time; every change lands.
 TEST_F(RegistryPosixTest, ConcurrentWritersLoseNoChange) {
   constexpr int kWriters = 2;
