@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -237,7 +238,15 @@ UINT StartDetached(const std::vector<std::string>& argv) {
       dup2(null, 0);
       close(null);
     }
-    close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);  // nothing of ours leaks into the program
+    // Nothing of ours leaks into the program (libraries open descriptors without close-on-exec too).
+    // Kernels before 5.11 lack the flag: mark each descriptor then.
+    if (close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+      rlimit open_files{};
+      int limit = getrlimit(RLIMIT_NOFILE, &open_files) == 0 && open_files.rlim_cur < 65536
+                      ? static_cast<int>(open_files.rlim_cur)
+                      : 65536;
+      for (int fd = 3; fd < limit; ++fd) fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
     execve(pointers[0], pointers.data(), environ);
     int error = errno;
     (void)!write(report[1], &error, sizeof error);
