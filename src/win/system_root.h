@@ -19,7 +19,9 @@ std::string SystemRootHostPath();
 // made; GetLastError tells why.
 bool EnsureSystemRoot();
 
-// The user's profile folder name under drive_c/users (the host user's login name).
+// The user's profile folder name under drive_c/users, as the host names it (UTF-8): the login name,
+// or "user" when the login name cannot be a Windows-1252 file name (characters the code page lacks or
+// Windows forbids), since the shell-folder values hold it in the code page.
 std::string ProfileUserName();
 
 // Forgets every piece of per-process state that depends on the root (current directories, cached

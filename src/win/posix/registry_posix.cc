@@ -330,7 +330,7 @@ LONG RegDeleteValueA(HKEY key, const std::string& name) {
 
 bool SeedUserShellFolders() {
   static const char kKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-  std::string profile = "C:\\users\\" + ProfileUserName() + "\\";
+  std::string profile = "C:\\users\\" + Utf8ToAnsi(ProfileUserName()) + "\\";
   const std::pair<const char*, std::string> seeds[] = {
       {"Desktop", profile + "Desktop" + '\0'},
       {"Start Menu", profile + "Start Menu" + '\0'},

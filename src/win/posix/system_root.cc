@@ -7,8 +7,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
+#include "win/codepage.h"
 #include "win/posix/errors.h"
 #include "win/posix/host_io.h"
 #include "win/posix/process_state.h"
@@ -123,12 +125,30 @@ std::string SystemRootHostPath() {
   return root;
 }
 
-std::string ProfileUserName() {
+namespace {
+
+// A login name that reads back the same through the code page and is a name Windows allows.
+bool UsableAsProfileName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  if (AnsiToUtf8(Utf8ToAnsi(name)) != name) return false;
+  for (unsigned char c : name)
+    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c)) return false;
+  return true;
+}
+
+std::string LoginName() {
   if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_name && *entry->pw_name)
     return entry->pw_name;
   for (const char* variable : {"LOGNAME", "USER"})
     if (const char* name = std::getenv(variable); name && *name) return name;
-  return "user";
+  return "";
+}
+
+}  // namespace
+
+std::string ProfileUserName() {
+  std::string name = LoginName();
+  return UsableAsProfileName(name) ? name : "user";
 }
 
 bool EnsureSystemRoot() {
