@@ -2,8 +2,8 @@
 // "Install to:" texts a person can type that are empty, relative, too long, forbidden or pointing
 // elsewhere, plus links planted in the installation folder. Whatever happens, nothing of the product is
 // lost, nothing is written outside the system root, and no link is written through.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -251,6 +251,32 @@ TEST(TwoInstallers, StartedTogetherTheyLoseNothing) {
     EXPECT_TRUE(Leftovers(dir).empty());
     if (HasFailure()) break;
   }
+}
+
+// ---- a start folder Windows cannot name
+
+// Started in "Setup." beside a "Setup" that holds the same files: Windows would read the name as its
+// sibling's. The installer stops with the copy-failure message and neither folder loses a file.
+TEST(StrangeStartFolder, ANameWindowsWouldReadAsItsSiblingsTouchesNeither) {
+  InstallerHarness h;
+  const std::string odd = h.source + ".";
+  fs::create_directories(odd);
+  for (const auto& [name, content] : InstallerHarness::ProductFiles())
+    TempRoot::WriteFile(odd + "/" + name, content);
+  ASSERT_EQ(chdir(odd.c_str()), 0);
+  win::ResetProcessStateForTests();  // the start directory is taken afresh from the host's
+  ScriptInstall(h, "C:\\Program Files\\Vantiro");
+  ScriptEnd(h);
+  EXPECT_EQ(h.Run(), 0);
+  EXPECT_EQ(setup::SourceDir, "C:\\Temp\\Setup.?\\");
+  ASSERT_EQ(h.boxes.size(), 1u);
+  EXPECT_EQ(h.boxes[0].text, kCopyFailedText);
+  for (const auto& [name, content] : InstallerHarness::ProductFiles()) {
+    EXPECT_EQ(TempRoot::ReadFile(odd + "/" + name), content) << name;
+    EXPECT_EQ(TempRoot::ReadFile(h.source + "/" + name), content) << name << " of the sibling";
+  }
+  EXPECT_FALSE(TempRoot::Exists(h.Host("C:\\Program Files\\Vantiro") + "/vantro.exe"));
+  ASSERT_EQ(chdir("/"), 0);
 }
 
 // ---- strange "Install to:" texts and planted links

@@ -174,6 +174,10 @@ TEST_F(PathsTest, HostPathsMapBackToTheDriveThatHoldsThem) {
       {drive_c_ + "/Program Files/Vantiro", "C:\\Program Files\\Vantiro"},
       {drive_c_ + "/Caf\xC3\xA9/new", "C:\\Caf\xE9\\new"},
       {drive_c_ + "/\xE6\x97\xA5", "C:\\?"},  // a name the code page lacks
+      // Names Windows would read as another folder's: each use fails as an invalid name instead.
+      {drive_c_ + "/src./x", "C:\\src.?\\x"},
+      {drive_c_ + "/trail ", "C:\\trail ?"},
+      {drive_c_ + "/a\\b", "C:\\a?b"},
       {drive_c_ + "/work/sub/../sub/./x", "F:\\sub\\x"},
       {nested, "F:\\"},
       {drive_d_ + "/docs", "D:\\docs"},

@@ -33,6 +33,19 @@ char DriveLetterOf(const std::string& path) {
   return letter >= 'A' && letter <= 'Z' ? letter : 0;
 }
 
+// The names of a host path: only '/' separates them there.
+std::vector<std::string> HostComponents(const std::string& host_path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= host_path.size()) {
+    size_t end = host_path.find('/', start);
+    if (end == std::string::npos) end = host_path.size();
+    if (end > start) parts.push_back(host_path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
 std::string JoinHost(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
 }
@@ -105,14 +118,14 @@ std::string CanonicalHostPath(const std::string& host_path) {
     absolute = std::string(getcwd(cwd, sizeof cwd) ? cwd : "/") + "/" + absolute;
   }
   std::vector<std::string> parts;
-  for (const std::string& part : PathComponents(absolute)) parts.push_back(part);
+  for (const std::string& part : HostComponents(absolute)) parts.push_back(part);
   // Find the longest prefix that exists, resolve it, then walk the rest by its text.
   for (std::size_t n = parts.size() + 1; n-- > 0;) {
     std::string prefix = "/";
     for (std::size_t i = 0; i < n; ++i) prefix = JoinHost(prefix, parts[i]);
     std::string resolved = RealPath(prefix);
     if (resolved.empty()) continue;
-    std::vector<std::string> result = PathComponents(resolved);
+    std::vector<std::string> result = HostComponents(resolved);
     for (std::size_t i = n; i < parts.size(); ++i) {
       if (parts[i] == ".") continue;
       if (parts[i] == "..") {
@@ -189,6 +202,21 @@ bool MapToHost(const std::string& path, std::string& host_path) {
   return true;
 }
 
+namespace {
+
+// A host name as a Windows name. What Windows could not name as it stands (characters the code page
+// lacks, a backslash, a trailing dot or space that Windows would drop and so name a sibling) gets a '?',
+// so that any use of the path fails as an invalid name instead of reaching another folder.
+std::string WindowsNameOf(const std::string& host_name) {
+  std::string name = Utf8ToAnsi(host_name);
+  for (char& c : name)
+    if (c == '\\') c = '?';
+  if (!name.empty() && (name.back() == '.' || name.back() == ' ')) name += '?';
+  return name;
+}
+
+}  // namespace
+
 std::string HostToWindows(const std::string& host_path) {
   std::string canonical = CanonicalHostPath(host_path);
   char best_letter = 'Z';
@@ -207,8 +235,8 @@ std::string HostToWindows(const std::string& host_path) {
   }
   std::string rest = best_folder == "/" ? canonical.substr(1) : canonical.substr(best_folder.size());
   std::string windows{best_letter, ':', '\\'};
-  for (const std::string& part : PathComponents(rest))
-    windows += (windows.size() > 3 ? "\\" : "") + Utf8ToAnsi(part);
+  for (const std::string& part : HostComponents(rest))
+    windows += (windows.size() > 3 ? "\\" : "") + WindowsNameOf(part);
   return windows;
 }
 
