@@ -244,6 +244,20 @@ TEST_F(Framework, InputQueuedForAMessageBoxThatTheFirstClosedIsDropped) {
   }
 }
 
+// A box opened after the quit request was taken (an error met after the close box was clicked during
+// a long step) ends at once as cancelled, as every open dialog does at the quit; it never waits.
+TEST_F(Framework, AModalLoopEnteredAfterTheQuitEndsAtOnceAsCancelled) {
+  TForm* main = NewForm("Main");
+  main->ShowForm();
+  HeadlessBackend::CloseBox(main);
+  app.ProcessMessages();
+  ASSERT_TRUE(app.Terminated());
+  TForm* dialog = NewForm("Dialog");
+  EXPECT_EQ(dialog->ShowModal(), mrCancel);
+  EXPECT_FALSE(dialog->Visible());
+  EXPECT_EQ(app.MessageBox("late", "Setup", MB_OKCANCEL), IDCANCEL);
+}
+
 TEST_F(Framework, StalledLoopIsReportedInsteadOfHanging) {
   NewForm("Main")->ShowForm();
   EXPECT_THROW(app.HandleMessage(), HeadlessStalled);

@@ -87,7 +87,9 @@ int TForm::ShowModal() {
   } restore{this};
   ShowForm();
   for (;;) {
-    Application->HandleMessage();
+    // Once the quit request is taken every modal loop ends as cancelled, one entered afterwards too,
+    // without waiting for input first.
+    if (!Application->Terminated()) Application->HandleMessage();
     if (Application->Terminated()) {
       modal_result_ = mrCancel;
       break;
