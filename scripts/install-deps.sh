@@ -18,5 +18,5 @@ done
 if ((${#missing[@]})); then
   SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"  # sudo would drop the variable
 fi

@@ -24,7 +24,7 @@ status=0
 # The FLTK backend's tests need a display: give the run a private one, as the normal test run does.
 display=()
 [[ -z ${DISPLAY:-} ]] && command -v xvfb-run >/dev/null && display=(xvfb-run -a -s "-screen 0 1024x768x24 -noreset")
-(cd "$build" && "${display[@]}" ctest --output-on-failure -j"$(nproc)" -LE e2e "$@") || status=$?
+(cd "$build" && "${display[@]}" ctest --output-on-failure --timeout 300 -j"$(nproc)" -LE e2e "$@") || status=$?
 tested=$(date +%s)
 
 found=$(find "$reports" -type f | wc -l)

@@ -88,11 +88,14 @@ session_run_setup() {
   SESSION_PIDS+=($SETUP_PID)
 }
 
-# Waits until the installer has ended; its exit code is the function's.
+# session_wait_setup [SECONDS]: waits until the installer has ended (at most SECONDS, 60 by default; 0
+# waits for as long as a person takes); its exit code is the function's, 124 when it did not end.
 session_wait_setup() {
-  local code=0
-  for _ in $(seq 600); do kill -0 "$SETUP_PID" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$SETUP_PID" 2>/dev/null; then session_log "setup did not end"; return 124; fi
+  local code=0 limit=${1:-60} i
+  if ((limit > 0)); then
+    for ((i = 0; i < limit * 10; i++)); do kill -0 "$SETUP_PID" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$SETUP_PID" 2>/dev/null; then session_log "setup did not end"; return 124; fi
+  fi
   wait "$SETUP_PID" || code=$?
   return $code
 }
@@ -107,6 +110,44 @@ window_of() {
   done
   session_log "no window titled '$1'"
   return 1
+}
+
+# The visible window titled exactly $1, or nothing (no waiting).
+visible_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+
+# pixel TITLE X Y: the colour (#RRGGBB) at client coordinates of the window.
+pixel() {
+  import -window "$(visible_window "$1")" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null |
+    grep -o '#[0-9A-Fa-f]\{6\}' | head -n 1
+}
+
+# The main window's pages, told apart by points that fall on a button of one page only and on the white
+# of the others: Quit (173,151 75x25) on the options page, OK of the sign-up panel (22,70 + 71,71 64x25),
+# Exit of the completion panel (15,74 + 107,82 75x20). The installing panel shows none of them.
+# (Positions from src/setup/resources/Unit1.layout.)
+page_of_main() {
+  local quit ok exit_
+  quit=$(pixel Installation 238 170)
+  ok=$(pixel Installation 100 150)
+  exit_=$(pixel Installation 166 172)
+  case "$quit/$ok/$exit_" in
+    '#FFFFFF/#FFFFFF/#FFFFFF') echo installing ;;
+    '#FFFFFF/#FFFFFF/'*) echo completed ;;
+    '#FFFFFF/'*'/#FFFFFF') echo sign-up ;;
+    *'/#FFFFFF/'*) echo options ;;
+    *) echo "unknown ($quit/$ok/$exit_)" ;;
+  esac
+}
+on_page() { [ "$(page_of_main)" == "$1" ]; }
+
+# wait_main_page NAME [SECONDS]: waits until the main window shows page NAME (status 1 if it does not).
+wait_main_page() {
+  local i
+  for ((i = 0; i < ${2:-10} * 10; i++)); do
+    on_page "$1" && return 0
+    sleep 0.1
+  done
+  on_page "$1"
 }
 
 # click TITLE X Y: a left click at client coordinates of the window titled TITLE.

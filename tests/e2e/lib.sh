@@ -45,7 +45,7 @@ e2e_finish() {
   } >&2
 }
 trap e2e_finish EXIT
-trap 'exit 143' TERM INT  # a timeout or ^C still ends the session's processes
+trap 'exit 143' TERM INT  # ^C or a TERM still ends the session's processes (through the EXIT trap)
 
 # ---- failing and checking
 
@@ -127,7 +127,6 @@ expect_setup_ends() {
 
 # ---- windows
 
-visible_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
 has_window() { [ -n "$(visible_window "$1")" ]; }
 no_window() { [ -z "$(visible_window "$1")" ]; }
 window_titles() {
@@ -171,12 +170,6 @@ answer_box() {
   click_in "$1" $((w / 2)) $((h - 12 - 11))
 }
 
-# pixel TITLE X Y: the colour (#RRGGBB) at client coordinates of the window.
-pixel() {
-  import -window "$(visible_window "$1")" -crop "1x1+$2+$3" -depth 8 txt:- 2>/dev/null |
-    grep -o '#[0-9A-Fa-f]\{6\}' | head -n 1
-}
-
 # blank TITLE X Y W H: the rectangle (client coordinates) is white all over.
 blank() {
   [ "$(import -window "$(visible_window "$1")" -crop "$4x$5+$2+$3" +repage -format '%[fx:minima]' info: 2>/dev/null)" == 1 ]
@@ -199,31 +192,9 @@ licence_agree() {
 }
 licence_cancel() { click_in "$LICENCE" 317 324; }  # Cancel, 280,312 75x25
 
-# The main window's pages, told apart by points that fall on a button of one page only and on the white
-# of the others: Quit (173,151 75x25) on the options page, OK of the sign-up panel (22,70 + 71,71 64x25),
-# Exit of the completion panel (15,74 + 107,82 75x20). The installing panel shows none of them.
-page_of_main() {
-  local quit ok exit_
-  quit=$(pixel "$MAIN" 238 170)
-  ok=$(pixel "$MAIN" 100 150)
-  exit_=$(pixel "$MAIN" 166 172)
-  case "$quit/$ok/$exit_" in
-    '#FFFFFF/#FFFFFF/#FFFFFF') echo installing ;;
-    '#FFFFFF/#FFFFFF/'*) echo completed ;;
-    '#FFFFFF/'*'/#FFFFFF') echo sign-up ;;
-    *'/#FFFFFF/'*) echo options ;;
-    *) echo "unknown ($quit/$ok/$exit_)" ;;
-  esac
-}
-on_page() { [ "$(page_of_main)" == "$1" ]; }
 # wait_page NAME [SECONDS]
 wait_page() {
-  local i
-  for ((i = 0; i < ${2:-10} * 10; i++)); do
-    on_page "$1" && return 0
-    sleep 0.1
-  done
-  on_page "$1" || fail "the main window should show the $1 page; it shows: $(page_of_main)"
+  wait_main_page "$1" "${2:-10}" || fail "the main window should show the $1 page; it shows: $(page_of_main)"
 }
 
 options_toggle_desktop() { click_in "$MAIN" 119 111; }     # CheckBox1, 111,103

@@ -10,6 +10,21 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 0
 fi
 USER_ID=65534
+as_user() { setpriv --reuid="$USER_ID" --regid="$USER_ID" --clear-groups "$@"; }
+
+# The user must reach the installer and the session's folders. A clone in a private home (root's own
+# is 0700) is out of its reach: the run then takes place in a folder under /tmp, with a copy of the two
+# programs the session starts, and that folder holds the artifacts.
+if ! as_user test -x "$E2E_BUILD/setup" -a -x "$ART"; then
+  reachable=$(mktemp -d /tmp/setup-e2e-XXXXXX)
+  chmod 0755 "$reachable"
+  mkdir "$reachable/build"
+  cp "$E2E_BUILD/setup" "$E2E_BUILD/vantiro_window" "$reachable/build/"
+  rm -rf "$ART"
+  E2E_BUILD="$reachable/build"
+  ART="$reachable"
+  echo "the build folder is out of reach of user $USER_ID: running in $ART"
+fi
 
 e2e_session
 # The machine hive exists and is root's before the first run; the user seeds the rest on its first use.
