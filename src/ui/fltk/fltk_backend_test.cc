@@ -230,6 +230,19 @@ TEST_F(FltkBackendTest, RepaintPutsTheStateOnTheScreenBeforeReturning) {
   EXPECT_EQ(PixelAt(window, 140, 50), face);
 }
 
+// The desktop knows the program by the application's title: the window's class and icon name.
+TEST_F(FltkBackendTest, WindowsCarryTheApplicationTitleForTheDesktop) {
+  form->HideForm();
+  app->Title = "Setup";
+  form->ShowForm();
+  app->ProcessMessages();
+  ASSERT_NE(window->xclass(), nullptr);
+  EXPECT_STREQ(window->xclass(), "Setup");
+  ASSERT_NE(window->iconlabel(), nullptr);
+  EXPECT_STREQ(window->iconlabel(), "Setup");
+  EXPECT_STREQ(window->label(), "FLTK backend test") << "the title bar keeps the form's caption";
+}
+
 TEST_F(FltkBackendTest, TheCloseBoxClosesOnlyAFormThatHasOne) {
   form->BorderIcons.SystemMenu = false;
   window->do_callback();
