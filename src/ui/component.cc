@@ -17,7 +17,6 @@ TComponent::TComponent(TComponent* owner) : owner_(owner) {
 }
 
 TComponent::~TComponent() {
-  lifetime_.reset();
   // Free owned components, last made first; each removes itself from our list.
   while (!components_.empty()) delete components_.back();
   if (owner_) {

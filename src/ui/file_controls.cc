@@ -48,7 +48,7 @@ TDirectoryListBox::~TDirectoryListBox() {
 }
 
 void TDirectoryListBox::SetDirectory(const std::string& path) {
-  if (path.empty() || win::CharUpperA(path) == win::CharUpperA(directory_)) return;
+  if (path.empty() || win::EqualNoCase(path, directory_)) return;
   std::string full;
   if (!win::GetFullPathName(path, full) || !win::SetCurrentDirectoryA(full)) RaiseLastError();
   directory_ = win::GetCurrentDirectoryA();

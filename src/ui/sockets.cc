@@ -97,24 +97,19 @@ TSockets::TSockets(TComponent* owner) : TControl(owner) {
 }
 
 TSockets::~TSockets() {
-  alive_.reset();
   if (Application)
     for (int id : watches_) Application->CancelSocketWatch(id);
   if (socket_ != win::INVALID_SOCKET) win::closesocket(socket_);
   win::WSACleanup();
 }
 
-void TSockets::Later(std::function<void()> work) {
-  Application->Post([alive = std::weak_ptr<bool>(alive_), work = std::move(work)] {
-    if (!alive.expired()) work();
-  });
-}
+void TSockets::Later(std::function<void()> work) { Application->PostFor(this, std::move(work)); }
 
 void TSockets::Watch(short events, std::function<void(short)> ready) {
   auto id = std::make_shared<int>(0);
   *id = Application->WatchSocket(
       socket_, events,
-      [this, alive = std::weak_ptr<bool>(alive_), id, ready = std::move(ready)](short revents) {
+      [this, alive = Lifetime(), id, ready = std::move(ready)](short revents) {
         if (alive.expired()) return;
         watches_.erase(std::remove(watches_.begin(), watches_.end(), *id), watches_.end());
         ready(revents);

@@ -75,7 +75,6 @@ class TSockets : public TControl {
   bool read_watched_ = false;   // a watch waits for bytes or the peer's end
   bool peer_closed_ = false;
   std::vector<int> watches_;  // ids of our watches still registered
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace ui
