@@ -1,5 +1,7 @@
 #include "win/paths.h"
 
+#include <cstring>
+
 namespace win {
 
 std::vector<std::string> PathComponents(const std::string& path) {
@@ -15,6 +17,10 @@ std::vector<std::string> PathComponents(const std::string& path) {
   }
   if (!part.empty()) parts.push_back(part);
   return parts;
+}
+
+bool IsForbiddenInName(unsigned char c) {
+  return c < 0x20 || (c != 0 && std::strchr("<>:\"|?*", c) != nullptr);
 }
 
 }  // namespace win

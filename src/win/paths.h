@@ -21,6 +21,10 @@ bool GetFullPathName(const std::string& path, std::string& full);
 // resolved: "C:\\a\\\\b\\" gives {"C:", "a", "b"}.
 std::vector<std::string> PathComponents(const std::string& path);
 
+// True for a character Windows forbids in a name: control characters and < > : " | ? * (the
+// separators "\\" and "/" are the path's own).
+bool IsForbiddenInName(unsigned char c);
+
 // Maps a Windows path (resolved first as above) to the host path: the drive through dosdevices, then
 // each existing component matched to a directory entry without regard to case; components that do not
 // exist are kept as given, converted to UTF-8. Fails with ERROR_PATH_NOT_FOUND for an unmapped drive,

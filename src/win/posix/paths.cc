@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -21,8 +20,6 @@ namespace {
 using posix::FailWith;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-bool IsForbidden(unsigned char c) { return c < 0x20 || (c != 0 && std::strchr("<>:\"|?*", c) != nullptr); }
 
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -169,7 +166,7 @@ bool GetFullPathName(const std::string& path, std::string& full) {
     base = GetCurrentDirectoryA();
   }
   for (char c : rest)
-    if (IsForbidden(static_cast<unsigned char>(c))) return FailWith(ERROR_INVALID_NAME);
+    if (IsForbiddenInName(static_cast<unsigned char>(c))) return FailWith(ERROR_INVALID_NAME);
 
   std::vector<std::string> parts = PathComponents(base.substr(3));
   for (std::string part : PathComponents(rest)) {

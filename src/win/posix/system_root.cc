@@ -7,10 +7,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 
 #include "win/codepage.h"
+#include "win/paths.h"
 #include "win/posix/errors.h"
 #include "win/posix/host_io.h"
 #include "win/posix/process_state.h"
@@ -132,7 +132,7 @@ bool UsableAsProfileName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
   if (AnsiToUtf8(Utf8ToAnsi(name)) != name) return false;
   for (unsigned char c : name)
-    if (c < 0x20 || std::strchr("\\/:*?\"<>|", c)) return false;
+    if (c == '\\' || c == '/' || IsForbiddenInName(c)) return false;
   return true;
 }
 

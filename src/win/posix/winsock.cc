@@ -15,6 +15,7 @@
 #include <sstream>
 #include <vector>
 
+#include "win/codepage.h"
 #include "win/paths.h"
 
 // <poll.h> spells its bits as macros with the Windows names and other values; keep the host's under
@@ -109,13 +110,6 @@ bool ParseDotted(const std::string& text, std::uint32_t& address) {
 }
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
 
 // The first IPv4 line of the system root's hosts file that names `name`. Lines for other address
 // families and lines whose address does not parse are passed over.
