@@ -100,20 +100,20 @@ session_wait_setup() {
   return $code
 }
 
+# The visible window titled exactly $1, or nothing (no waiting).
+visible_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+
 # Window id of the top-level window titled exactly $1 (waits up to 10 s).
 window_of() {
   local id
   for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
+    id=$(visible_window "$1") || true
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
   done
   session_log "no window titled '$1'"
   return 1
 }
-
-# The visible window titled exactly $1, or nothing (no waiting).
-visible_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
 
 # pixel TITLE X Y: the colour (#RRGGBB) at client coordinates of the window.
 pixel() {
